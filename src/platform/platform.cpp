@@ -1,0 +1,80 @@
+#include "platform.h"
+
+#if !defined(_WIN32)
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace platform {
+
+#if defined(_WIN32)
+std::unique_ptr<Platform> createWin32();
+#elif defined(VEMO_HAVE_X11)
+std::unique_ptr<Platform> createX11(); // null when no display answers
+#endif
+
+namespace {
+std::unique_ptr<Platform> &slot() {
+    static std::unique_ptr<Platform> backend;
+    return backend;
+}
+} // namespace
+
+std::unique_ptr<Platform> createDefault() {
+#if defined(_WIN32)
+    return createWin32();
+#elif defined(VEMO_HAVE_X11)
+    if (auto x11 = createX11())
+        return x11;
+    return createNull();
+#else
+    return createNull();
+#endif
+}
+
+Platform &current() {
+    auto &backend = slot();
+    if (!backend)
+        backend = createDefault();
+    return *backend;
+}
+
+std::unique_ptr<Platform> install(std::unique_ptr<Platform> backend) {
+    auto previous = std::move(slot());
+    slot() = std::move(backend);
+    return previous;
+}
+
+#if defined(_WIN32)
+int terminationFd() { return -1; }
+#else
+namespace {
+int terminationPipe[2] = {-1, -1};
+
+extern "C" void onTerminationSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(terminationPipe[1], &byte, 1);
+}
+} // namespace
+
+int terminationFd() {
+    if (terminationPipe[0] >= 0)
+        return terminationPipe[0];
+    if (::pipe(terminationPipe) != 0)
+        return -1;
+    for (int fd : terminationPipe) {
+        ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    }
+    struct sigaction action = {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int sig : {SIGTERM, SIGHUP, SIGINT})
+        ::sigaction(sig, &action, nullptr);
+    return terminationPipe[0];
+}
+#endif
+
+} // namespace platform
