@@ -1,0 +1,34 @@
+#include "Forms.h"
+
+#include <QApplication>
+
+FormBase::FormBase(QWidget *parent, Qt::WindowFlags flags) : QWidget(parent, flags) {
+    setAttribute(Qt::WA_DeleteOnClose, true);
+}
+
+void FormBase::unload() { close(); }
+
+void FormBase::closeEvent(QCloseEvent *event) {
+    if (m_unloading) {
+        event->accept();
+        return;
+    }
+    if (!Form_QueryUnload()) {
+        event->ignore();
+        return;
+    }
+    m_unloading = true;
+    Form_Unload();
+    event->accept();
+    emit unloaded();
+}
+
+namespace Forms {
+
+void unloadAll() {
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *form = qobject_cast<FormBase *>(w))
+            form->unload();
+}
+
+} // namespace Forms
