@@ -1,0 +1,246 @@
+// vemo_bench_store [--reads] [folder]: times the store on sample libraries of 10,000
+// and 100,000 records and prints medians. The samples are kept in folder
+// (default: a temporary folder) and reused on later runs; every write is
+// timed on a copy, so the samples stay as generated.
+#include "SampleLibrary.h"
+
+#include "store/DataEdit.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <sqlite3.h>
+#include <vector>
+
+#ifdef __unix__
+#include <fcntl.h>
+#include <time.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double cpuMs() {
+#ifdef __unix__
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+#else
+    return 0;
+#endif
+}
+
+struct Timing {
+    double wall = 0; // median elapsed time
+    double cpu = 0;  // median processor time of this process: what a busy machine does not inflate
+};
+
+Timing median(int runs, const std::function<void(int)> &body, const std::function<void()> &untimed = {}) {
+    std::vector<double> walls, cpus;
+    for (int i = 0; i < runs; ++i) {
+        if (untimed)
+            untimed();
+        const double cpuStart = cpuMs();
+        const auto start = Clock::now();
+        body(i);
+        walls.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        cpus.push_back(cpuMs() - cpuStart);
+    }
+    std::sort(walls.begin(), walls.end());
+    std::sort(cpus.begin(), cpus.end());
+    return {walls[walls.size() / 2], cpus[cpus.size() / 2]};
+}
+
+double medianMs(int runs, const std::function<void(int)> &body) {
+    return median(runs, body).wall;
+}
+
+long residentKb() {
+#ifdef __unix__
+    FILE *f = std::fopen("/proc/self/statm", "r");
+    long pages = 0, resident = 0;
+    if (f) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(f);
+    }
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+#else
+    return 0;
+#endif
+}
+
+// What one durable write costs on this disk: 4 KB written and flushed.
+double fsyncMs(const QString &folder) {
+#ifdef __unix__
+    const QByteArray path = QDir(folder).filePath(QStringLiteral("fsync.probe")).toLocal8Bit();
+    const int fd = ::open(path.constData(), O_CREAT | O_WRONLY | O_TRUNC, 0600);
+    if (fd < 0)
+        return 0;
+    char block[4096] = {};
+    const double ms = medianMs(31, [&](int) {
+        if (::pwrite(fd, block, sizeof block, 0) == sizeof block)
+            ::fsync(fd);
+    });
+    ::close(fd);
+    ::unlink(path.constData());
+    return ms;
+#else
+    Q_UNUSED(folder);
+    return 0;
+#endif
+}
+
+// The engine's share of a whole read: the same rows stepped through and each
+// text touched, without building a result.
+void rawScan(const QString &path, bool ordered) {
+    sqlite3 *db = nullptr;
+    sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+    sqlite3_exec(db, "PRAGMA mmap_size = 268435456", nullptr, nullptr, nullptr);
+    sqlite3_stmt *statement = nullptr;
+    const char *sql = ordered
+                          ? "SELECT ID, MoudleName, TypeName, CodeName, Code, ChangeTime, IsUsed FROM VBcode "
+                            "ORDER BY IsUsed DESC, ChangeTime DESC"
+                          : "SELECT ID, MoudleName, TypeName, CodeName, Code, ChangeTime, IsUsed FROM VBcode";
+    sqlite3_prepare_v2(db, sql, -1, &statement, nullptr);
+    size_t bytes = 0;
+    while (sqlite3_step(statement) == SQLITE_ROW) {
+        for (int c = 1; c < 7; ++c) {
+            sqlite3_column_text(statement, c);
+            bytes += size_t(sqlite3_column_bytes(statement, c));
+        }
+    }
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    static volatile size_t sink;
+    sink = sink + bytes;
+}
+
+struct Row {
+    QString figure;
+    int records;
+    Timing time;
+    double target;
+};
+
+DataEdit::EditorRecord sampleRecord(int i) {
+    DataEdit::EditorRecord r;
+    r.id = QString::number(1000000 + i); // beyond the sample keys, so the draw never repeats
+    r.moudleName = QStringLiteral("常用代码");
+    r.typeName = QStringLiteral("Function");
+    r.codeName = QStringLiteral("Benchmark record %1").arg(i);
+    r.code = QStringLiteral("Public Function Sample%1(ByVal s As String) As String\r\n    ' 示例文本\r\n")
+                 .arg(i)
+                 .repeated(4);
+    return r;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    QCoreApplication app(argc, argv);
+    QTemporaryDir temporary;
+    QStringList args = app.arguments().mid(1);
+    const bool readsOnly = args.removeAll(QStringLiteral("--reads")) > 0;
+    const QString folder = !args.isEmpty() ? args.first() : temporary.path();
+    QDir().mkpath(folder);
+
+    std::vector<Row> rows;
+    const double fsync = fsyncMs(folder);
+    std::printf("disk: one 4 KB write + fsync = %.2f ms (median)\n", fsync);
+
+    for (const int count : {10000, 100000}) {
+        const QString sample = QDir(folder).filePath(QStringLiteral("sample-%1-seed1.mdb").arg(count));
+        if (!QFile::exists(sample)) {
+            std::string error;
+            if (!bench::makeSampleLibrary(sample.toStdString(), count, 1, error)) {
+                std::fprintf(stderr, "%s\n", error.c_str());
+                return 1;
+            }
+        }
+        const QString work = QDir(folder).filePath(QStringLiteral("work.mdb"));
+        QFile::remove(work);
+        if (!QFile::copy(sample, work)) {
+            std::fprintf(stderr, "cannot copy %s\n", qPrintable(sample));
+            return 1;
+        }
+        DataEdit::SetLibraryPath(work);
+
+        const long before = residentKb();
+        DataEdit::RowArray held = DataEdit::GetAllRecords(work, DataEdit::TableName);
+        const long holding = residentKb() - before;
+        if (held.rowCount() != count) {
+            std::fprintf(stderr, "read %d records of %d\n", held.rowCount(), count);
+            return 1;
+        }
+        held = {};
+        const int readRuns = count > 50000 ? 9 : 21;
+        // The result is released outside the timing: the quick list keeps it
+        // while it is open.
+        DataEdit::RowArray result;
+        rows.push_back(
+            {QStringLiteral("GetAllRecords"), count,
+             median(
+                 readRuns, [&](int) { result = DataEdit::GetAllRecords(work, DataEdit::TableName); },
+                 [&] { result = {}; }),
+             count > 50000 ? 200.0 : 20.0});
+        result = {};
+        rows.push_back({QStringLiteral("  SQLite alone, same statement"), count,
+                        median(readRuns, [&](int) { rawScan(work, true); }), 0});
+        rows.push_back({QStringLiteral("  SQLite alone, file order"), count,
+                        median(readRuns, [&](int) { rawScan(work, false); }), 0});
+        rows.push_back({QStringLiteral("GetDistinctValues MoudleName"), count,
+                        median(readRuns,
+                               [&](int) {
+                                   DataEdit::GetDistinctValues(work, DataEdit::TableName,
+                                                               QStringLiteral("MoudleName"));
+                               }),
+                        0});
+
+        if (readsOnly) {
+            QFile::remove(work);
+            continue;
+        }
+        const int writeRuns = 31;
+        rows.push_back({QStringLiteral("add (AddRecordFromEditor)"), count,
+                        median(writeRuns, [&](int i) { DataEdit::AddRecordFromEditor(sampleRecord(i)); }),
+                        10});
+        rows.push_back({QStringLiteral("change (ReplaceRecordFromEditor)"), count,
+                        median(writeRuns,
+                               [&](int i) {
+                                   auto r = sampleRecord(i);
+                                   r.code += QStringLiteral("changed");
+                                   DataEdit::ReplaceRecordFromEditor(r);
+                               }),
+                        10});
+        rows.push_back({QStringLiteral("common flag (SetCommonFlag)"), count,
+                        median(writeRuns, [&](int i) { DataEdit::SetCommonFlag(1000000 + i, true); }), 10});
+        rows.push_back({QStringLiteral("mark (ToggleSpecialMark)"), count,
+                        median(writeRuns,
+                               [&](int i) {
+                                   QString title = sampleRecord(i).codeName;
+                                   DataEdit::ToggleSpecialMark(1000000 + i, title);
+                               }),
+                        10});
+        rows.push_back({QStringLiteral("delete (DeleteRecord)"), count,
+                        median(writeRuns, [&](int i) { DataEdit::DeleteRecord(1000000 + i); }), 10});
+        std::printf("resident memory while holding all %d records: %.1f MB\n", count, holding / 1024.0);
+        QFile::remove(work);
+    }
+
+    std::printf("\n%-34s %8s %10s %10s %8s %9s\n", "figure (median of runs)", "records", "wall ms", "cpu ms",
+                "target", "wall/fsync");
+    for (const Row &row : rows) {
+        const QByteArray target = row.target > 0 ? QByteArray::number(row.target, 'f', 0) + " ms" : "-";
+        std::printf("%-34s %8d %10.2f %10.2f %8s %9.2f\n", qPrintable(row.figure), row.records, row.time.wall,
+                    row.time.cpu, target.constData(), fsync > 0 ? row.time.wall / fsync : 0.0);
+    }
+    return 0;
+}

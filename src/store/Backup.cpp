@@ -1,0 +1,137 @@
+// The dated copy of the library and the clearing the quick list menu offers.
+#include "store/DataEdit.h"
+
+#include "FMain.h"
+#include "MessageBox.h"
+#include "store/LibrarySchema.h"
+#include "store/SqliteDb.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+#include <filesystem>
+#include <sqlite3.h>
+#include <system_error>
+
+namespace DataEdit {
+
+namespace {
+
+std::filesystem::path fsPath(const QString &path) {
+    return std::filesystem::path(path.toStdU16String());
+}
+
+QString describe(const std::error_code &error) {
+    return QString::fromLocal8Bit(error.message());
+}
+
+void removeCopy(const QString &path) {
+    QFile::remove(path);
+    QFile::remove(path + QStringLiteral("-journal"));
+}
+
+// Copies the library through SQLite's online backup, which reads one
+// consistent state of the file: another program's open transaction or a
+// journal left by a crash never reach the copy. The copy is written under a
+// temporary name and renamed over the target only when complete, so an
+// earlier backup of the same minute is replaced only by a good one.
+bool copyLibrary(const QString &source, const QString &folder, const QString &target, QString &error) {
+    if (!QFileInfo(source).isFile()) {
+        // Let the system describe why the file cannot be read.
+        QFile file(source);
+        error = file.open(QIODevice::ReadOnly)
+                    ? describe(std::make_error_code(std::errc::no_such_file_or_directory))
+                    : file.errorString();
+        return false;
+    }
+    store::SqliteDb from;
+    if (!from.openExisting(source, 2000)) {
+        error = from.errorText();
+        return false;
+    }
+
+    QTemporaryFile reserve(QDir(folder).filePath(QStringLiteral("VBCode.mdb.XXXXXX.part")));
+    if (!reserve.open()) {
+        error = reserve.errorString();
+        return false;
+    }
+    const QString partial = reserve.fileName();
+    reserve.setAutoRemove(false);
+    reserve.close();
+
+    bool copied = false;
+    {
+        store::SqliteDb to;
+        if (!to.openOrCreate(partial, 2000)) {
+            error = to.errorText();
+        } else if (sqlite3_backup *backup = sqlite3_backup_init(to.handle(), "main", from.handle(), "main")) {
+            const int stepped = sqlite3_backup_step(backup, -1);
+            const int finished = sqlite3_backup_finish(backup);
+            copied = stepped == SQLITE_DONE && finished == SQLITE_OK;
+            if (!copied) {
+                // The backup leaves its error on the connection it writes to.
+                error = to.errorText();
+                if (error.isEmpty() || error == QLatin1String("not an error"))
+                    error = QString::fromUtf8(sqlite3_errstr(stepped == SQLITE_DONE ? finished : stepped));
+            }
+        } else {
+            error = to.errorText();
+        }
+    }
+    if (!copied) {
+        removeCopy(partial);
+        return false;
+    }
+
+    std::error_code ec;
+    std::filesystem::rename(fsPath(partial), fsPath(target), ec);
+    if (ec && QFileInfo::exists(target)) {
+        // Some systems refuse to rename over an existing file.
+        QFile::remove(target);
+        ec.clear();
+        std::filesystem::rename(fsPath(partial), fsPath(target), ec);
+    }
+    if (ec) {
+        error = describe(ec);
+        removeCopy(partial);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool BackupLibrary() {
+    const QString folder = QDir(ProgramFolder()).filePath(QStringLiteral("backup"));
+    QString error;
+    bool done = false;
+    std::error_code ec;
+    // Anything of that name counts as present; a file there makes the copy fail below.
+    if (!QFileInfo::exists(folder))
+        std::filesystem::create_directory(fsPath(folder), ec);
+    if (ec) {
+        error = describe(ec);
+    } else {
+        const QString target = QDir(folder).filePath(Now().toString(QStringLiteral("yyyyMMdd HHmm")) +
+                                                     QString::fromLatin1(librarySchema::FileName));
+        done = copyLibrary(LibraryPath(), folder, target, error);
+    }
+    if (done)
+        FMain::ShowTip(QStringLiteral("数据库备份完成"));
+    else
+        msg::MsgBox(error, msg::OkOnly, QString());
+    return done;
+}
+
+bool ConfirmClearLibrary() {
+    const int answer = msg::MsgBox(QStringLiteral("是否清空所在记录，该操作不可恢复"), msg::YesNoInfo,
+                                   QString::fromUtf8(msg::AppTitle));
+    if (answer != msg::Yes)
+        return false;
+    // The caller empties its list on true, so a clearing that did not happen
+    // must not be reported as done.
+    return ClearLibrary();
+}
+
+} // namespace DataEdit
