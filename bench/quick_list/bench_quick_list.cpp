@@ -1,0 +1,259 @@
+// vemo_bench_quick_list [folder]: times the quick list on sample libraries of
+// 10,000 and 100,000 records and prints medians: opening (read, fill, paint),
+// one search keystroke (refill and paint), the loader's filter alone, a hover
+// over a row with a 100 KB text; and the resident memory while the list is
+// open and after it closed. Runs offscreen unless a platform is chosen.
+#include "SampleLibrary.h"
+
+#include "CTooltip.h"
+#include "FMain.h"
+#include "platform.h"
+#include "quick_list/FavList.h"
+#include "settings/Settings.h"
+#include "store/DataEdit.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <sqlite3.h>
+#include <vector>
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
+using namespace quicklist;
+
+namespace {
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n == 0 ? 0 : (n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2);
+}
+
+double timeMs(const std::function<void()> &work) {
+    QElapsedTimer t;
+    t.start();
+    work();
+    return t.nsecsElapsed() / 1e6;
+}
+
+// Resident memory of this process in MB.
+double residentMb() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    return -1;
+}
+
+// A common record with a 100 KB text at the top of "常用".
+bool addLargeRecord(const QString &path) {
+    sqlite3 *db = nullptr;
+    if (sqlite3_open(path.toUtf8().constData(), &db) != SQLITE_OK)
+        return false;
+    QString text;
+    while (text.size() < 100 * 1024)
+        text += QStringLiteral("Private Function 读取文件(ByVal path As String) As String ' 注释 %1\r\n")
+                    .arg(text.size());
+    const QByteArray utf8 = text.toUtf8();
+    sqlite3_stmt *st = nullptr;
+    bool ok = sqlite3_prepare_v2(
+                  db,
+                  "INSERT OR REPLACE INTO VBcode VALUES (1000001, '基准', 'Function', '一百KB的文本', ?1, "
+                  "'29991231235959', '常用')",
+                  -1, &st, nullptr) == SQLITE_OK;
+    ok = ok && sqlite3_bind_text(st, 1, utf8.constData(), utf8.size(), SQLITE_TRANSIENT) == SQLITE_OK &&
+         sqlite3_step(st) == SQLITE_DONE;
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return ok;
+}
+
+QString sampleLibrary(const QString &folder, int count) {
+    const QString path = QStringLiteral("%1/sample_%2.mdb").arg(folder).arg(count);
+    if (!QFile::exists(path)) {
+        std::string error;
+        if (!bench::makeSampleLibrary(path.toStdString(), count, 20240101, error) || !addLargeRecord(path)) {
+            std::fprintf(stderr, "cannot make %s: %s\n", qPrintable(path), error.c_str());
+            return {};
+        }
+    }
+    return path;
+}
+
+void settle() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}
+
+FavList *openList() {
+    FavList *f = Forms::Form<FavList>::get();
+    f->move(100, 50);
+    f->show();
+    f->repaint();
+    return f;
+}
+
+void closeList() {
+    Forms::Form<FavList>::unload();
+    settle();
+}
+
+// Keystrokes as a user types them: each line is typed letter by letter.
+const QStringList Typed = {QStringLiteral("select"), QStringLiteral("文本"), QStringLiteral("file"),
+                           QStringLiteral("re?d"), QStringLiteral("窗口保存")};
+
+struct Figures {
+    double open = 0, keystroke = 0, filter = 0, fullScan = 0, hover = 0, balloon = 0;
+};
+
+Figures measure(const QString &library, int runs) {
+    Figures out;
+    DataEdit::SetLibraryPath(library);
+    std::vector<double> opens, keys, filters, fullScans, hovers, balloons;
+
+    for (int i = 0; i < runs; ++i) {
+        opens.push_back(timeMs([] { openList(); }));
+        closeList();
+    }
+
+    FavList *f = openList();
+    for (const QString &word : Typed) {
+        for (int n = 1; n <= word.size(); ++n) {
+            const QString text = word.left(n);
+            keys.push_back(timeMs([&] {
+                f->SearchT->setText(text);
+                f->repaint();
+            }));
+        }
+        f->SearchT->clear();
+    }
+
+    // The filter alone, on the cache the list holds, without widgets: as
+    // typed (each letter narrows the last search), and every search afresh.
+    QuickListLoader loader;
+    loader.setCache(RecordCache(DataEdit::GetAllRecords(library, DataEdit::TableName)));
+    const QString lastUsed = GetSet(settings::keys::LastRecord, QString());
+    for (int r = 0; r < 2; ++r) {
+        for (const QString &word : Typed) {
+            for (int n = 1; n <= word.size(); ++n)
+                filters.push_back(
+                    timeMs([&] { loader.load(QStringLiteral("*"), true, word.left(n), lastUsed); }));
+            for (int n = 1; n <= word.size(); ++n) {
+                loader.load(CommonCategory, false, QString(), lastUsed); // forgets the last search
+                fullScans.push_back(
+                    timeMs([&] { loader.load(QStringLiteral("*"), true, word.left(n), lastUsed); }));
+            }
+        }
+    }
+
+    // Hover: the large record is row 0 of "常用"; moving between rows 0 and 1
+    // rebuilds the balloon each time.
+    f->SearchT->clear();
+    FMain::QuickListAutoClose = true;
+    const auto moveTo = [&](int row) {
+        const QPoint p = f->L1->visualRect(f->recordModel()->index(row, col::Title)).center();
+        QMouseEvent move(QEvent::MouseMove, p, f->L1->viewport()->mapToGlobal(p), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QCoreApplication::sendEvent(f->L1->viewport(), &move);
+        f->L1->viewport()->repaint();
+    };
+    for (int i = 0; i < runs * 4; ++i) {
+        moveTo(1);
+        hovers.push_back(timeMs([&] { moveTo(0); }));
+        // The balloon's own showing, when the delay has passed: its layout and paint.
+        if (CTooltipWindow *tip = f->tip() ? f->tip()->tipWidget() : nullptr) {
+            balloons.push_back(timeMs([&] {
+                tip->popUp(f->L1->viewport()->mapToGlobal(QPoint(20, 8)));
+                tip->repaint();
+            }));
+        }
+    }
+    if (f->loader().text(0, col::Text).size() < 100 * 1024 || !f->tip() ||
+        f->tip()->TipText().size() != 800 || f->selectedRow() != 0)
+        std::fprintf(stderr, "warning: the hover did not reach the 100 KB record\n");
+    closeList();
+
+    out.open = median(opens);
+    out.keystroke = median(keys);
+    out.filter = median(filters);
+    out.fullScan = median(fullScans);
+    out.hover = median(hovers);
+    out.balloon = median(balloons);
+    return out;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir temp;
+    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : temp.path();
+    QDir().mkpath(folder);
+    // The settings go to a folder of the benchmark, never the user's own.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, temp.path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, temp.path());
+
+    const QString small = sampleLibrary(folder, 10000);
+    const QString large = sampleLibrary(folder, 100000);
+    if (small.isEmpty() || large.isEmpty())
+        return 1;
+
+    // Memory first, before the large library has grown the heap.
+    QWidget bare;
+    bare.show();
+    bare.repaint();
+    settle();
+    const double idle = residentMb();
+    DataEdit::SetLibraryPath(small);
+    openList();
+    settle();
+    const double whileOpen = residentMb();
+    closeList();
+    const bool trims = platform::current().name() != "null";
+#ifdef __GLIBC__
+    // The null backend trims nothing; the desktop backends give the freed
+    // heap back (malloc_trim on X11), which is what a user's session does.
+    if (!trims)
+        malloc_trim(0);
+#endif
+    const double afterClose = residentMb();
+
+    const Figures s = measure(small, 9);
+    const Figures l = measure(large, 5);
+
+    std::printf("quick list (platform %s, backend %s), medians\n",
+                qPrintable(QGuiApplication::platformName()), platform::current().name().c_str());
+    std::printf("%-46s %12s %12s %14s\n", "figure", "10,000", "100,000", "target");
+    std::printf("%-46s %9.2f ms %9.2f ms %14s\n", "open: read, fill both lists, painted", s.open, l.open,
+                "50 / 300 ms");
+    std::printf("%-46s %9.2f ms %9.2f ms %14s\n", "search keystroke: refill and paint", s.keystroke,
+                l.keystroke, "8 / 60 ms");
+    std::printf("%-46s %9.2f ms %9.2f ms %14s\n", "loader filter alone (no widgets), as typed", s.filter,
+                l.filter, "3 / 30 ms");
+    std::printf("%-46s %9.2f ms %9.2f ms %14s\n", "loader filter, every search a full scan", s.fullScan,
+                l.fullScan, "");
+    std::printf("%-46s %9.2f ms %9.2f ms %14s\n", "hover over a row with a 100 KB text", s.hover, l.hover,
+                "5 ms");
+    std::printf("%-46s %9.2f ms %9.2f ms %14s\n", "  then the balloon shown (layout and paint)", s.balloon,
+                l.balloon, "");
+    std::printf("%-46s %9.1f MB\n", "resident, a bare window shown", idle);
+    std::printf("%-46s %9.1f MB %27s\n", "resident, list open (10,000)", whileOpen, "60 MB");
+    std::printf("%-46s %9.1f MB %27s\n",
+                trims ? "resident, after close" : "resident, after close (malloc_trim)", afterClose, "40 MB");
+    return 0;
+}

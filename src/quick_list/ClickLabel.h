@@ -1,0 +1,27 @@
+// A label that acts as a button: clicked when the left button is released
+// over it, as the quick list's "关闭", "新 增" and "Vemo" labels are used.
+#pragma once
+
+#include <QLabel>
+#include <QMouseEvent>
+
+namespace quicklist {
+
+class ClickLabel final : public QLabel {
+    Q_OBJECT
+  public:
+    using QLabel::QLabel;
+
+  signals:
+    void clicked();
+
+  protected:
+    void mousePressEvent(QMouseEvent *event) override { event->accept(); }
+    void mouseReleaseEvent(QMouseEvent *event) override {
+        event->accept();
+        if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+            emit clicked();
+    }
+};
+
+} // namespace quicklist

@@ -1,0 +1,340 @@
+#include "quick_list/QuickListLoader.h"
+
+#include "Wildcard.h"
+#include "store/DataEdit.h"
+
+#include <QSet>
+#include <algorithm>
+#include <optional>
+
+namespace quicklist {
+
+namespace {
+
+const QString SpecialStars = QStringLiteral("★★");
+
+// A search text that holds none of "*", "?", "[" and "|" can only match a run
+// of characters that holds no "|": it matches "title|text" exactly when it
+// matches the title or the text alone, so nothing has to be joined.
+bool matchesWithinOnePart(const QString &search) {
+    for (QChar c : search)
+        if (c == u'*' || c == u'?' || c == u'[' || c == u'|')
+            return false;
+    return true;
+}
+
+// QChar::toLower for every code unit, as the wildcard matcher folds the texts.
+const char16_t *lowerTable() {
+    static const std::vector<char16_t> table = [] {
+        std::vector<char16_t> t(0x10000);
+        for (int c = 0; c < 0x10000; ++c)
+            t[size_t(c)] = QChar(char16_t(c)).toLower().unicode();
+        return t;
+    }();
+    return table.data();
+}
+
+// Finds a search text without wildcards in texts folded to lower case. It
+// looks for one character of the text in its raw forms (each code unit that
+// lowers to it) with Qt's vectorised character search and compares the rest
+// through the fold table, so most of a text is never folded at all.
+class LiteralFinder {
+  public:
+    explicit LiteralFinder(const QString &lowered) : m_needle(lowered), m_lower(lowerTable()) {
+        // The anchor: the character with the fewest raw forms, a rarer
+        // non-ASCII one preferred (a Chinese character has exactly one form).
+        size_t best = SIZE_MAX;
+        for (qsizetype k = 0; k < m_needle.size(); ++k) {
+            const char16_t c = m_needle[k].unicode();
+            std::vector<char16_t> forms;
+            for (int u = 0; u < 0x10000; ++u)
+                if (m_lower[u] == c)
+                    forms.push_back(char16_t(u));
+            const size_t cost = forms.size() * 2 + (c < 0x80 ? 1 : 0);
+            if (cost < best) {
+                best = cost;
+                m_anchor = k;
+                m_forms = std::move(forms);
+            }
+            if (cost == 2)
+                break;
+        }
+    }
+
+    bool contains(QStringView text) const {
+        const qsizetype m = m_needle.size();
+        if (m == 0)
+            return true;
+        if (text.size() < m)
+            return false;
+        const qsizetype first = m_anchor, last = text.size() - m + m_anchor;
+        for (char16_t form : m_forms) {
+            qsizetype from = first;
+            while (from <= last) {
+                const qsizetype at = text.sliced(from, last - from + 1).indexOf(QChar(form));
+                if (at < 0)
+                    break;
+                if (matchesAt(text.data() + from + at - m_anchor))
+                    return true;
+                from += at + 1;
+            }
+        }
+        return false;
+    }
+
+  private:
+    bool matchesAt(const QChar *p) const {
+        const QChar *n = m_needle.constData();
+        for (qsizetype i = 0; i < m_needle.size(); ++i)
+            if (m_lower[p[i].unicode()] != n[i].unicode())
+                return false;
+        return true;
+    }
+
+    QString m_needle;
+    const char16_t *m_lower;
+    qsizetype m_anchor = 0;
+    std::vector<char16_t> m_forms;
+};
+
+// A search text without wildcards stands for itself.
+bool isLiteral(const QString &search) {
+    for (QChar c : search)
+        if (c == u'*' || c == u'?' || c == u'[' || c == u'#')
+            return false;
+    return true;
+}
+
+} // namespace
+
+RecordCache::RecordCache(const DataEdit::RowArray &rows) : m_rows(rows) {
+    if (!rows.isArray() || rows.columnCount() < 7)
+        return;
+    m_size = rows.rowCount();
+    for (int c : {1, 3, 4, 6}) {
+        for (int r = 0; r < m_size; ++r) {
+            const QVariant &v = rows.at(c, r);
+            if (!v.isNull() && v.typeId() != QMetaType::QString)
+                m_converted.emplace_back((long long)c << 32 | r, v.toString());
+        }
+    }
+    m_special.resize(size_t(m_size));
+    for (auto *v : {&m_groups, &m_titles, &m_texts, &m_commons})
+        v->reserve(size_t(m_size));
+    for (int r = 0; r < m_size; ++r) {
+        m_groups.emplace_back(group(r));
+        m_titles.emplace_back(title(r));
+        m_texts.emplace_back(text(r));
+        m_commons.emplace_back(common(r));
+        m_special[size_t(r)] = m_titles.back().contains(SpecialStars);
+    }
+}
+
+QString RecordCache::id(int row) const {
+    const QVariant &v = m_rows.at(0, row);
+    return v.isNull() ? QString() : v.toString();
+}
+
+const QString &RecordCache::cell(int column, int row) const {
+    static const QString empty;
+    const QVariant &v = m_rows.at(column, row);
+    if (v.typeId() == QMetaType::QString)
+        return *static_cast<const QString *>(v.constData());
+    if (!v.isNull()) {
+        const long long key = (long long)column << 32 | row;
+        const auto it = std::lower_bound(m_converted.begin(), m_converted.end(), key,
+                                         [](const auto &entry, long long k) { return entry.first < k; });
+        if (it != m_converted.end() && it->first == key)
+            return it->second;
+    }
+    return empty;
+}
+
+void QuickListLoader::setCache(RecordCache cache) {
+    m_cache = std::make_shared<const RecordCache>(std::move(cache));
+    m_categories.clear();
+    ++m_cacheGeneration;
+    m_lastSearch = {};
+}
+
+void QuickListLoader::clearCache() {
+    setCache(RecordCache());
+    m_rows.clear();
+    m_shown = m_cache;
+}
+
+bool QuickListLoader::load(const QString &filter, bool search, const QString &searchText,
+                           const QString &lastUsed) {
+    m_rows.clear();
+    m_titleOverrides.clear();
+    m_lastUsed.clear();
+    m_shown = m_cache;
+    LastSearch previous = std::move(m_lastSearch);
+    m_lastSearch = {};
+    const RecordCache &cache = *m_cache;
+
+    if (!cache.isArray()) {
+        m_rows.push_back({Kind::Hint, RowColour::Normal, 0, 0});
+        m_rows.push_back({Kind::Hint, RowColour::Normal, 1, 0});
+        return true;
+    }
+
+    int counter = 0;
+    if (!lastUsed.isEmpty()) {
+        const QStringList parts = lastUsed.split(LastUsedSeparator);
+        if (parts.size() == 8) {
+            m_lastUsed = parts;
+            m_lastUsed[col::Time] = LastUsedTime;
+            m_rows.push_back({Kind::LastUsed, RowColour::LastUsed, -1, 0});
+            counter = 1;
+        }
+    }
+
+    // Rows are added in the order the list shows them: the last-used row first,
+    // then the records in cache order (common first, newest first).
+    const int n = cache.size();
+    m_rows.reserve(m_rows.size() + std::min(n, 4096));
+    if (!search) {
+        for (int r = 0; r < n; ++r) {
+            if (filter == cache.groupView(r) || filter == cache.commonView(r)) {
+                m_rows.push_back(
+                    {Kind::Record, cache.special(r) ? RowColour::Special : RowColour::Normal, r, counter++});
+            }
+        }
+        return true;
+    }
+
+    // The pattern is lowered once; the texts are folded while matching.
+    const QString lowered = wildcard::lowerCodeUnits(searchText);
+    const wildcard::Pattern pattern(QStringLiteral("*") + lowered + QStringLiteral("*"));
+    if (!pattern.isValid())
+        return false;
+    const bool split = matchesWithinOnePart(searchText);
+    const bool literal = isLiteral(searchText);
+    // A text holding the longer search holds the shorter one it extends.
+    const bool narrow = literal && previous.valid && previous.generation == m_cacheGeneration &&
+                        previous.filter == filter && lowered.contains(previous.lowered);
+    const int candidates = narrow ? int(previous.matches.size()) : n;
+    std::vector<int> matches;
+    std::optional<LiteralFinder> finder;
+    if (literal)
+        finder.emplace(lowered);
+    const auto found = [&](QStringView text) {
+        return finder ? finder->contains(text) : pattern.matches(text, true);
+    };
+    QString joined;
+    for (int k = 0; k < candidates; ++k) {
+        const int r = narrow ? previous.matches[size_t(k)] : k;
+        bool show = filter == cache.groupView(r) || filter == cache.commonView(r);
+        if (!show) {
+            if (split) {
+                show = found(cache.titleView(r)) || found(cache.textView(r));
+            } else {
+                // One buffer for every row: its capacity is kept, so no allocation per row.
+                joined.resize(0);
+                joined.append(cache.titleView(r)).append(u'|').append(cache.textView(r));
+                show = found(joined);
+            }
+        }
+        if (show) {
+            m_rows.push_back(
+                {Kind::Record, cache.special(r) ? RowColour::Special : RowColour::Normal, r, counter++});
+            if (literal)
+                matches.push_back(r);
+        }
+    }
+    if (literal)
+        m_lastSearch = {true, m_cacheGeneration, filter, lowered, std::move(matches)};
+    return true;
+}
+
+QStringList QuickListLoader::categories() const {
+    if (!m_categories.isEmpty())
+        return m_categories;
+    QStringList names{CommonCategory};
+    QSet<QString> seen{CommonCategory};
+    const RecordCache &cache = *m_cache;
+    for (int r = 0; r < cache.size(); ++r) {
+        const QString &group = cache.group(r);
+        if (!seen.contains(group)) {
+            seen.insert(group);
+            names << group;
+        }
+    }
+    m_categories = names;
+    return names;
+}
+
+QString QuickListLoader::text(int row, int column) const {
+    if (row < 0 || row >= rowCount() || column < 0 || column >= col::Count)
+        return {};
+    const Row &r = m_rows[size_t(row)];
+    if (column == col::Title && r.title >= 0)
+        return m_titleOverrides[r.title];
+    switch (r.kind) {
+    case Kind::Hint:
+        return column == col::Title ? (r.index == 0 ? HintLine1 : HintLine2) : QString();
+    case Kind::LastUsed:
+        return column == col::Number ? LastUsedLabel : m_lastUsed.value(column);
+    case Kind::Record:
+        break;
+    }
+    const RecordCache &cache = *m_shown;
+    switch (column) {
+    case col::Number:
+        return QStringLiteral("%1").arg(r.number, 3, 10, QChar(u'0'));
+    case col::Title:
+        return cache.title(r.index);
+    case col::Text:
+        return cache.text(r.index);
+    case col::Time:
+        return QString();
+    case col::Common:
+        return cache.common(r.index);
+    case col::Group:
+        return cache.group(r.index);
+    case col::Id:
+        return cache.id(r.index);
+    default:
+        return DetailText;
+    }
+}
+
+RowColour QuickListLoader::colour(int row) const {
+    return row >= 0 && row < rowCount() ? m_rows[size_t(row)].colour : RowColour::Normal;
+}
+
+int QuickListLoader::recordIndex(int row) const {
+    if (row < 0 || row >= rowCount())
+        return -1;
+    const Row &r = m_rows[size_t(row)];
+    return r.kind == Kind::Record ? r.index : -1;
+}
+
+bool QuickListLoader::isHintRow(int row) const {
+    return row >= 0 && row < rowCount() && m_rows[size_t(row)].kind == Kind::Hint;
+}
+
+bool QuickListLoader::isLastUsedRow(int row) const {
+    return row >= 0 && row < rowCount() && m_rows[size_t(row)].kind == Kind::LastUsed;
+}
+
+void QuickListLoader::removeRow(int row) {
+    if (row >= 0 && row < rowCount())
+        m_rows.erase(m_rows.begin() + row);
+}
+
+void QuickListLoader::setRowTitle(int row, const QString &title, RowColour colour) {
+    if (row < 0 || row >= rowCount())
+        return;
+    Row &r = m_rows[size_t(row)];
+    if (r.title < 0) {
+        r.title = int(m_titleOverrides.size());
+        m_titleOverrides << title;
+    } else {
+        m_titleOverrides[r.title] = title;
+    }
+    r.colour = colour;
+}
+
+} // namespace quicklist
