@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing need, when
+# some are missing. Needs root or sudo for apt-get.
+set -euo pipefail
+
+packages=(
+  cmake g++ make pkg-config
+  qt6-base-dev libqt6sql6-sqlite libgl-dev libsqlite3-dev sqlite3
+  libx11-dev libxtst-dev
+  xvfb jwm x11-utils xdotool xclip imagemagick fonts-wqy-microhei
+  desktop-file-utils libbenchmark-dev
+)
+if [ "${VEMO_WITH_WINE:-1}" = 1 ]; then
+  packages+=(g++-mingw-w64-x86-64-posix wine wine64)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
