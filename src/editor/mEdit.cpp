@@ -350,7 +350,7 @@ void mEdit::mouseDoubleClickEvent(QMouseEvent *event) {
 void mEdit::resizeEvent(QResizeEvent *event) {
     FormBase::resizeEvent(event);
     Form_Resize();
-    if (m_placing && twips::Width(this) != m_placedWidth)
+    if (m_placing && frameGeometry().size() != m_placedSize)
         applyPlacement();
 }
 
@@ -358,13 +358,13 @@ void mEdit::moveEvent(QMoveEvent *event) {
     FormBase::moveEvent(event);
     // Moves arrive when the window manager frames the window; the outer size is known only then.
     Form_Resize();
-    if (m_placing && twips::Width(this) != m_placedWidth)
+    if (m_placing && frameGeometry().size() != m_placedSize)
         applyPlacement();
 }
 
 void mEdit::applyPlacement() {
-    m_placedWidth = twips::Width(this);
-    twips::move(this, m_anchorLeft - m_placedWidth, m_anchorTop);
+    m_placedSize = frameGeometry().size();
+    twips::move(this, m_anchorLeft - twips::Width(this), m_anchorTop);
     UsedCode::KeepFormOnScreen(this);
 }
 
@@ -385,7 +385,7 @@ void mEdit::placeAgainst(QWidget *anchor) {
     // place once the window manager has framed the window.
     m_placing = true;
     QTimer::singleShot(1000, this, [this] {
-        if (twips::Width(this) != m_placedWidth)
+        if (frameGeometry().size() != m_placedSize)
             applyPlacement();
         m_placing = false;
     });

@@ -92,7 +92,7 @@ class mEdit : public FormBase {
     bool m_crlf = false; // the text came with CR LF line ends
     int m_anchorLeft = 0;
     int m_anchorTop = 0;
-    int m_placedWidth = 0;
+    QSize m_placedSize;
 };
 
 // Opens the editor in edit mode for a stored record and places it against the

@@ -147,13 +147,16 @@ void KeepFormOnScreen(QWidget *form) {
     int top = twips::Top(form) - originY;
     const int width = twips::Width(form);
     const int height = twips::Height(form);
+    // Only a window that sticks out is moved: testing Left - Width < 0 (as
+    // the old rule did) moved windows that were wholly on the screen, so a
+    // list called up at the pointer never opened there on a 1080-line screen.
     if (left + width > sw)
         left = sw - width;
-    else if (left - width < 0)
+    if (left < 0)
         left = 0;
     if (top + height > sh)
         top = sh - height;
-    else if (top - height < 0)
+    if (top < 0)
         top = 0;
     twips::move(form, left + originX, top + originY);
 }

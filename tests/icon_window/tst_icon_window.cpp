@@ -167,9 +167,8 @@ private slots:
         QCOMPARE(editor()->CodeText1->toPlainText(), QStringLiteral("复制文本后直接双击"));
         QCOMPARE(editor()->CodeName1->text(), QStringLiteral("复制文本后直接双击"));
         QVERIFY(editor()->AddCom->isVisibleTo(editor()) && !editor()->UpdateCom->isVisibleTo(editor()));
-        // Beside the icon, then pulled onto the screen: the icon's Top (200) is
-        // less than the editor's Height, which moves the editor to the top edge.
-        QCOMPARE(twips::Top(editor()), 0);
+        // Beside the icon, top edges level, left of it on the screen.
+        QCOMPARE(editor()->frameGeometry().top(), icon->frameGeometry().top());
     }
 
     void droppedTextIsProposedAndOtherDataIgnored() {

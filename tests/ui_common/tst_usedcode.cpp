@@ -65,11 +65,13 @@ class UsedCodeTest : public QObject {
         QTest::addColumn<int>("expectedLeft");
         QTest::addColumn<int>("expectedTop");
         // Relative to the screen; a 3000 x 1500 twip window.
-        QTest::newRow("left smaller than width goes to the edge") << 1000 << 3000 << 0 << 3000;
+        QTest::newRow("left smaller than width stays") << 1005 << 3000 << 1005 << 3000;
+        QTest::newRow("past the left edge") << -2000 << 3000 << 0 << 3000;
         QTest::newRow("stays") << 4000 << 3000 << 4000 << 3000;
         QTest::newRow("past the right edge") << 99000 << 3000 << -1 << 3000;
         QTest::newRow("past the bottom margin") << 4000 << 99000 << 4000 << -1;
-        QTest::newRow("top smaller than height goes to the top") << 4000 << 1000 << 4000 << 0;
+        QTest::newRow("top smaller than height stays") << 4005 << 1005 << 4005 << 1005;
+        QTest::newRow("above the top edge") << 4005 << -500 << 4005 << 0;
     }
     void keepFormOnScreenFollowsTheRules() {
         QFETCH(int, left);
