@@ -6,6 +6,7 @@
 #include "icon_window/Capture.h"
 #include "icon_window/mMain.h"
 #include "quick_list/FavList.h"
+#include "quick_list/mMenu.h"
 
 #include <QApplication>
 
@@ -25,6 +26,8 @@ int main(int argc, char *argv[]) {
     Forms::Form<FavList>::onCreated([](FavList *list) {
         QObject::connect(list, &FavList::addRequested, list, [] { FMain::CaptureClipboard(); });
         QObject::connect(list, &FavList::aboutRequested, list, [] { 关于::showAboutWindow(); });
+        QObject::connect(list, &FavList::listMenuRequested, list,
+                         [list](const QPoint &pos) { Forms::Form<mMenu>::get()->popupFor(list, pos); });
     });
     QObject::connect(&icon, &mMain::mainMenuRequested, &icon, [](const QPoint &pos, bool fromTray) {
         关于::popupMainMenuFor(fromTray ? MenuCaller::Tray : MenuCaller::Icon, pos);

@@ -21,6 +21,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollBar>
+#include <algorithm>
 
 using namespace quicklist;
 
@@ -255,6 +256,33 @@ void FavList::selectRow(int row) {
         return;
     L1->selectionModel()->setCurrentIndex(m_records->index(row, col::Title),
                                           QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+void FavList::removeRow(int row) {
+    if (row < 0 || row >= m_records->rowCount())
+        return;
+    DelTip();
+    m_records->beginRefill();
+    m_loader.removeRow(row);
+    m_records->endRefill();
+    selectRow(std::min(row, m_records->rowCount() - 1));
+}
+
+void FavList::setRowTitle(int row, const QString &title, RowColour colour) {
+    if (row < 0 || row >= m_records->rowCount())
+        return;
+    DelTip();
+    m_records->beginRefill();
+    m_loader.setRowTitle(row, title, colour);
+    m_records->endRefill();
+    selectRow(row);
+}
+
+void FavList::clearRows() {
+    DelTip();
+    m_records->beginRefill();
+    m_loader.clearRows();
+    m_records->endRefill();
 }
 
 void FavList::SearchT_Change() {

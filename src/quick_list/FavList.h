@@ -70,6 +70,11 @@ class FavList : public FormBase {
     // The row clicks, the menu and ExecuteEntry act on; -1 without rows.
     int selectedRow() const;
     void selectRow(int row);
+    // Changes of single rows made by the list menu after the library changed;
+    // the other rows keep their numbers and a row stays selected.
+    void removeRow(int row);
+    void setRowTitle(int row, const QString &title, quicklist::RowColour colour);
+    void clearRows();
     // The L1 column the mouse was last over.
     int hoverColumn() const { return m_hoverColumn; }
     // Index (from 1) of the highlighted category; 0 for none.
