@@ -130,8 +130,12 @@ bool ConfirmClearLibrary() {
     if (answer != msg::Yes)
         return false;
     // The caller empties its list on true, so a clearing that did not happen
-    // must not be reported as done.
-    return ClearLibrary();
+    // must not be reported as done; the user hears why nothing changed.
+    if (ClearLibrary())
+        return true;
+    msg::MsgBox(QStringLiteral("清空失败：数据库无法写入，记录未改变"), msg::Information,
+                QString::fromUtf8(msg::AppTitle));
+    return false;
 }
 
 } // namespace DataEdit

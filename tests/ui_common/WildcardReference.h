@@ -1,109 +1,71 @@
-// A slow, direct reading of the wildcard rules, used as the oracle that the
-// compiled matcher is checked against (randomized test and fuzzer).
+// A slow, direct reading of the wildcard rules: the oracle the compiled matcher
+// is checked against.
 #pragma once
 
 #include "Wildcard.h"
 
-#include <map>
-#include <optional>
-#include <utility>
+#include <algorithm>
+#include <vector>
 
 namespace wildcard_test {
 
-using wildcard::Result;
-
-// An independent, obviously correct reading of the rules: the pattern is
-// interpreted directly (no compiled form) by memoised recursion over
-// (pattern position, text position).
-class Reference {
-  public:
-    explicit Reference(QStringView pattern) : p(pattern) {}
-
-    Result run(QStringView text) {
-        t = text;
-        if (!valid())
-            return Result::Invalid;
-        memo.clear();
-        return at(0, 0) ? Result::Match : Result::NoMatch;
-    }
-
-  private:
-    QStringView p, t;
-    std::map<std::pair<qsizetype, qsizetype>, bool> memo;
-
-    // Reads the list opening at p[i] ('['): the index after its ']', or nothing for an
-    // unclosed list or a descending range. *hit: c passes the list; *empty: "[]".
-    std::optional<qsizetype> list(qsizetype i, char16_t c, bool *hit, bool *empty) const {
-        qsizetype j = i + 1;
-        bool negate = false;
-        if (j < p.size() && p[j] == u'!') {
-            negate = true;
-            ++j;
-        }
-        bool in = false;
-        *empty = true;
-        while (j < p.size() && p[j] != u']') {
-            *empty = false;
-            if (j + 2 < p.size() && p[j + 1] == u'-' && p[j + 2] != u']') {
-                if (p[j + 2] < p[j])
-                    return std::nullopt;
-                in = in || (c >= p[j].unicode() && c <= p[j + 2].unicode());
-                j += 3;
-            } else {
-                in = in || c == p[j].unicode();
-                ++j;
-            }
-        }
-        if (j >= p.size())
-            return std::nullopt;
-        *hit = in != negate;
-        if (negate)
-            *empty = false;
-        return j + 1;
-    }
-
-    bool valid() const {
-        for (qsizetype i = 0; i < p.size(); ++i) {
-            if (p[i] == u'[') {
-                bool hit, empty;
-                auto next = list(i, 0, &hit, &empty);
-                if (!next)
-                    return false;
-                i = *next - 1;
-            }
-        }
-        return true;
-    }
-
-    bool at(qsizetype i, qsizetype j) {
-        const auto key = std::make_pair(i, j);
-        if (auto it = memo.find(key); it != memo.end())
-            return it->second;
-        bool r;
-        if (i == p.size()) {
-            r = j == t.size();
-        } else if (p[i] == u'*') {
-            r = at(i + 1, j) || (j < t.size() && at(i, j + 1));
-        } else if (p[i] == u'[') {
-            bool hit = false, empty = false;
-            const char16_t c = j < t.size() ? t[j].unicode() : 0;
-            const qsizetype next = *list(i, c, &hit, &empty);
-            if (empty)
-                r = at(next, j);
-            else
-                r = j < t.size() && hit && at(next, j + 1);
-        } else if (j == t.size()) {
-            r = false;
-        } else if (p[i] == u'?') {
-            r = at(i + 1, j + 1);
-        } else if (p[i] == u'#') {
-            r = t[j] >= u'0' && t[j] <= u'9' && at(i + 1, j + 1);
-        } else {
-            r = p[i] == t[j] && at(i + 1, j + 1);
-        }
-        memo[key] = r;
-        return r;
+// One step of a pattern: a star, or one character of the text that must lie in
+// one of the ranges (outside all of them when negated).
+struct Step {
+    bool star = false, negate = false;
+    std::vector<std::pair<char16_t, char16_t>> ranges;
+    bool accepts(char16_t t) const {
+        return negate != std::any_of(ranges.begin(), ranges.end(),
+                                     [t](auto r) { return t >= r.first && t <= r.second; });
     }
 };
+
+// The pattern as steps; false for an unclosed list or a descending range. The
+// empty group "[]" takes no character and gives no step.
+inline bool readSteps(QStringView p, std::vector<Step> &steps) {
+    for (qsizetype i = 0; i < p.size(); ++i) {
+        const char16_t c = p[i].unicode();
+        if (c == u'*' || c == u'?') {
+            steps.push_back({c == u'*', true, {}});
+        } else if (c != u'[') {
+            steps.push_back({false, false, {c == u'#' ? std::pair(u'0', u'9') : std::pair(c, c)}});
+        } else {
+            Step list{false, i + 1 < p.size() && p[i + 1] == u'!', {}};
+            qsizetype j = i + 1 + list.negate;
+            for (; j < p.size() && p[j] != u']'; ++j) {
+                const bool range = j + 2 < p.size() && p[j + 1] == u'-' && p[j + 2] != u']';
+                list.ranges.emplace_back(p[j].unicode(), p[range ? j + 2 : j].unicode());
+                if (list.ranges.back().second < list.ranges.back().first)
+                    return false;
+                j += range ? 2 : 0;
+            }
+            if (j == p.size())
+                return false;
+            if (list.negate || !list.ranges.empty())
+                steps.push_back(list);
+            i = j;
+        }
+    }
+    return true;
+}
+
+inline wildcard::Result reference(QStringView pattern, QStringView text) {
+    std::vector<Step> steps;
+    if (!readSteps(pattern, steps))
+        return wildcard::Result::Invalid;
+    // fits[s][j]: the steps from s on match the text from j on.
+    const qsizetype n = text.size();
+    std::vector<std::vector<char>> fits(steps.size() + 1, std::vector<char>(n + 1, 0));
+    fits[steps.size()][n] = 1;
+    for (qsizetype s = qsizetype(steps.size()) - 1; s >= 0; --s) {
+        for (qsizetype j = n; j >= 0; --j) {
+            if (steps[s].star)
+                fits[s][j] = fits[s + 1][j] || (j < n && fits[s][j + 1]);
+            else
+                fits[s][j] = j < n && steps[s].accepts(text[j].unicode()) && fits[s + 1][j + 1];
+        }
+    }
+    return fits[0][0] ? wildcard::Result::Match : wildcard::Result::NoMatch;
+}
 
 } // namespace wildcard_test

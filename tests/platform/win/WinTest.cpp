@@ -2,46 +2,36 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <map>
 #include <vector>
 
 namespace wintest {
 namespace {
 
-struct Case {
-    const char *name;
-    void (*body)();
-};
-
-std::vector<Case> &cases() {
-    static std::vector<Case> all;
+std::vector<std::pair<const char *, void (*)()>> &cases() {
+    static std::vector<std::pair<const char *, void (*)()>> all;
     return all;
 }
 
 int g_failedChecks = 0;
 
-std::map<HWND, std::map<WPARAM, int>> &keyDownLog() {
-    static std::map<HWND, std::map<WPARAM, int>> log;
-    return log;
-}
-
 LRESULT CALLBACK focusWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_KEYDOWN)
-        ++keyDownLog()[hwnd][wParam];
+    auto *window = reinterpret_cast<FocusWindow *>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (message == WM_KEYDOWN && window)
+        ++window->keyDowns[wParam];
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
 } // namespace
 
-void addCase(const char *name, void (*body)()) {
-    cases().push_back({name, body});
+int addCase(const char *name, void (*body)()) {
+    cases().emplace_back(name, body);
+    return 0;
 }
 
-bool check(bool ok, const char *expression, const char *file, int line, const std::string &note) {
+bool check(bool ok, const char *expression, int line, const std::string &note) {
     if (!ok) {
         ++g_failedChecks;
-        std::printf("  FAIL %s:%d: %s%s%s\n", file, line, expression, note.empty() ? "" : " -- ",
-                    note.c_str());
+        std::printf("  FAIL line %d: %s%s%s\n", line, expression, note.empty() ? "" : " -- ", note.c_str());
         std::fflush(stdout);
     }
     return ok;
@@ -60,48 +50,27 @@ bool pumpUntil(const std::function<bool()> &condition, int timeoutMs) {
         const ULONGLONG now = GetTickCount64();
         if (now >= until)
             return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::min<ULONGLONG>(until - now, 10)),
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, DWORD(std::min<ULONGLONG>(until - now, 10)),
                                   QS_ALLINPUT);
     }
 }
 
-void pumpFor(int ms) {
-    pumpUntil([] { return false; }, ms);
-}
-
-FocusWindow::FocusWindow(const wchar_t *title) {
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof(windowClass);
+FocusWindow::FocusWindow() {
+    WNDCLASSW windowClass{};
     windowClass.lpfnWndProc = focusWindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.lpszClassName = L"VemoTestFocusWindow";
-    RegisterClassExW(&windowClass);
-    m_hwnd = CreateWindowExW(0, L"VemoTestFocusWindow", title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50, 300,
-                             200, nullptr, nullptr, instance, nullptr);
+    RegisterClassW(&windowClass);
+    hwnd = CreateWindowExW(0, windowClass.lpszClassName, L"vemo test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50,
+                           50, 300, 200, nullptr, nullptr, windowClass.hInstance, nullptr);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     bringToFront();
 }
 
-FocusWindow::~FocusWindow() {
-    if (m_hwnd)
-        DestroyWindow(m_hwnd);
-    keyDownLog().erase(m_hwnd);
-}
-
 bool FocusWindow::bringToFront() {
-    SetForegroundWindow(m_hwnd);
-    SetFocus(m_hwnd);
-    return pumpUntil([this] { return GetForegroundWindow() == m_hwnd; }, 3000);
-}
-
-int FocusWindow::keyDowns(WPARAM virtualKey) const {
-    auto &log = keyDownLog();
-    auto window = log.find(m_hwnd);
-    if (window == log.end())
-        return 0;
-    auto key = window->second.find(virtualKey);
-    return key == window->second.end() ? 0 : key->second;
+    SetForegroundWindow(hwnd);
+    SetFocus(hwnd);
+    return pumpUntil([this] { return GetForegroundWindow() == hwnd; });
 }
 
 void sendKey(WORD virtualKey, bool up) {
@@ -120,27 +89,19 @@ void pressCtrlPlus(WORD virtualKey) {
     sendKey(VK_CONTROL, true);
 }
 
-std::wstring ownFolder() {
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path, length);
-    return folder.substr(0, folder.find_last_of(L'\\') + 1);
-}
-
 } // namespace wintest
 
 int main() {
-    int passed = 0;
     int failed = 0;
-    for (const auto &testCase : wintest::cases()) {
+    for (const auto &[name, body] : wintest::cases()) {
         const int before = wintest::g_failedChecks;
-        std::printf("RUN  %s\n", testCase.name);
+        std::printf("RUN  %s\n", name);
         std::fflush(stdout);
-        testCase.body();
+        body();
         const bool ok = wintest::g_failedChecks == before;
-        std::printf("%s %s\n", ok ? "PASS" : "FAIL", testCase.name);
-        ++(ok ? passed : failed);
+        std::printf("%s %s\n", ok ? "PASS" : "FAIL", name);
+        failed += !ok;
     }
-    std::printf("%d passed, %d failed\n", passed, failed);
+    std::printf("%d passed, %d failed\n", int(wintest::cases().size()) - failed, failed);
     return failed == 0 ? 0 : 1;
 }

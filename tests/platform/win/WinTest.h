@@ -8,51 +8,41 @@
 #include <windows.h>
 
 #include <functional>
+#include <map>
 #include <string>
 
 namespace wintest {
 
-void addCase(const char *name, void (*body)());
-bool check(bool ok, const char *expression, const char *file, int line, const std::string &note = {});
-
-struct Registration {
-    Registration(const char *name, void (*body)()) { addCase(name, body); }
-};
+int addCase(const char *name, void (*body)());
+bool check(bool ok, const char *expression, int line, const std::string &note = {});
 
 // Runs this thread's message loop until the condition holds or the time is up.
-bool pumpUntil(const std::function<bool()> &condition, int timeoutMs);
-void pumpFor(int ms);
+bool pumpUntil(const std::function<bool()> &condition, int timeoutMs = 3000);
 
-// A visible top-level window of the test, brought to the front.
-class FocusWindow {
-  public:
-    explicit FocusWindow(const wchar_t *title);
-    ~FocusWindow();
-    HWND hwnd() const { return m_hwnd; }
+// A visible top-level window of the test, brought to the front; it counts
+// the key presses that reach it.
+struct FocusWindow {
+    FocusWindow();
+    ~FocusWindow() { DestroyWindow(hwnd); }
     bool bringToFront();
-    int keyDowns(WPARAM virtualKey) const;
-
-  private:
-    HWND m_hwnd = nullptr;
+    HWND hwnd = nullptr;
+    std::map<WPARAM, int> keyDowns;
 };
 
-// Synthetic keyboard and mouse input, inside Wine's own input stream.
+// Synthetic keyboard input, inside the system's own input stream.
 void sendKey(WORD virtualKey, bool up);
 void pressCtrlPlus(WORD virtualKey);
-
-// The folder of the running test executable, with a trailing backslash.
-std::wstring ownFolder();
 
 } // namespace wintest
 
 #define WIN_TEST(name)                                                                                       \
     static void name();                                                                                      \
-    static wintest::Registration name##_registration(#name, &name);                                          \
+    static const int name##_registered = wintest::addCase(#name, &name);                                     \
     static void name()
 
-#define CHECK(condition) wintest::check(static_cast<bool>(condition), #condition, __FILE__, __LINE__)
-#define CHECK_NOTE(condition, note)                                                                          \
-    wintest::check(static_cast<bool>(condition), #condition, __FILE__, __LINE__, note)
+// CHECK(condition) or CHECK(condition, note): a failure is reported and the case goes on.
+#define CHECK(condition, ...)                                                                                \
+    wintest::check(static_cast<bool>(condition), #condition, __LINE__ __VA_OPT__(, ) __VA_ARGS__)
 #define REQUIRE(condition)                                                                                   \
     do {                                                                                                     \
         if (!CHECK(condition))                                                                               \
