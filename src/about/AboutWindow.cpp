@@ -282,12 +282,5 @@ bool 关于::eventFilter(QObject *watched, QEvent *event) {
 
 void 关于::centerOnScreen() {
     adjustSize();
-    QScreen *screen = QGuiApplication::screenAt(QCursor::pos());
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    const QRect area = screen->availableGeometry();
-    const QSize size = frameGeometry().size();
-    move(area.center() - QPoint(size.width() / 2, size.height() / 2));
+    UsedCode::CenterOnScreen(this);
 }

@@ -1,18 +1,17 @@
 #include "settings/mSet.h"
 
 #include "FMain.h"
+#include "UsedCode.h"
 #include "settings/Settings.h"
 #include "settings/StartEntries.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCursor>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QScreen>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -171,12 +170,5 @@ void mSet::mShortCut_Click() {
 }
 
 void mSet::centerOnScreen() {
-    QScreen *screen = QGuiApplication::screenAt(QCursor::pos());
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    const QRect area = screen->availableGeometry();
-    const QSize size = frameGeometry().size();
-    move(area.center() - QPoint(size.width() / 2, size.height() / 2));
+    UsedCode::CenterOnScreen(this);
 }

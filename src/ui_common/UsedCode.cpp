@@ -161,6 +161,17 @@ void KeepFormOnScreen(QWidget *form) {
     twips::move(form, left + originX, top + originY);
 }
 
+void CenterOnScreen(QWidget *form) {
+    QScreen *screen = QGuiApplication::screenAt(QCursor::pos());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!form || !screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    const QSize size = form->frameGeometry().size();
+    form->move(area.center() - QPoint(size.width() / 2, size.height() / 2));
+}
+
 } // namespace UsedCode
 
 namespace m_Sys {

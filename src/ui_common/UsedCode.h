@@ -37,6 +37,8 @@ void SetClipboardText(const QString &text);
 int RandomNumber(int n);
 // Pull the window back inside the screen that holds it.
 void KeepFormOnScreen(QWidget *form);
+// Centre the window on the screen under the pointer.
+void CenterOnScreen(QWidget *form);
 
 } // namespace UsedCode
 

@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QThread>
+#include <QtTest>
 #include <csignal>
 
 #ifndef VEMO_BIN_DIR
@@ -47,8 +48,9 @@ QProcessEnvironment Display::environment() const {
 bool Display::start(QString *error) {
     // Xvfb prints the display number it chose on the descriptor it is given.
     m_xvfb.setProgram(QStringLiteral("Xvfb"));
-    m_xvfb.setArguments({QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
-                         QStringLiteral("1920x1080x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+    m_xvfb.setArguments({QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                         QStringLiteral("0"), QStringLiteral("1920x1080x24"), QStringLiteral("-nolisten"),
+                         QStringLiteral("tcp")});
     m_xvfb.setProcessChannelMode(QProcess::SeparateChannels);
     m_xvfb.start();
     if (!m_xvfb.waitForStarted(5000)) {
@@ -56,10 +58,12 @@ bool Display::start(QString *error) {
         return false;
     }
     QByteArray out;
-    if (!waitUntil([&] {
-            out += m_xvfb.readAllStandardOutput();
-            return out.contains('\n');
-        }, 15000)) {
+    if (!waitUntil(
+            [&] {
+                out += m_xvfb.readAllStandardOutput();
+                return out.contains('\n');
+            },
+            15000)) {
         *error = QStringLiteral("Xvfb did not report its display");
         return false;
     }
@@ -76,10 +80,13 @@ bool Display::start(QString *error) {
         *error = QStringLiteral("jwm did not start");
         return false;
     }
-    if (!waitUntil([&] {
-            return run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
-                .contains(QStringLiteral("window id"));
-        }, 15000)) {
+    if (!waitUntil(
+            [&] {
+                return run(QStringLiteral("xprop"),
+                           {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
+                    .contains(QStringLiteral("window id"));
+            },
+            15000)) {
         *error = QStringLiteral("jwm did not become ready");
         return false;
     }
@@ -107,7 +114,8 @@ void Display::screenshot(const QString &path) {
 void Display::setClipboard(const QString &text) {
     QProcess p;
     p.setProcessEnvironment(environment());
-    p.start(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-i")});
+    p.start(QStringLiteral("xclip"),
+            {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-i")});
     p.waitForStarted();
     p.write(text.toUtf8());
     p.closeWriteChannel();
@@ -115,7 +123,8 @@ void Display::setClipboard(const QString &text) {
 }
 
 QString Display::clipboard() {
-    return run(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-o")}, 5000);
+    return run(QStringLiteral("xclip"),
+               {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-o")}, 5000);
 }
 
 QProcess *Installation::startPeer(const QStringList &args) {
@@ -137,12 +146,15 @@ Installation::Installation(Display &display) : m_display(display) {
     QDir().mkpath(home() + QStringLiteral("/runtime"));
     QFile::setPermissions(home() + QStringLiteral("/runtime"),
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    for (const QString &name : {QStringLiteral("vemo"), QStringLiteral("VBCode.mdb"), QStringLiteral("Vemo文本收集器.ico")})
+    for (const QString &name :
+         {QStringLiteral("vemo"), QStringLiteral("VBCode.mdb"), QStringLiteral("Vemo文本收集器.ico")})
         QFile::copy(bin + QStringLiteral("/") + name, programFolder() + QStringLiteral("/") + name);
     QFile::setPermissions(library(), QFile::ReadOwner | QFile::WriteOwner);
 }
 
-Installation::~Installation() { stopAll(); }
+Installation::~Installation() {
+    stopAll();
+}
 
 static QString settingsFile(const QString &home) {
     return home + QStringLiteral("/.config/VemoTools/Vemo文本收集器.conf");
@@ -186,28 +198,31 @@ QProcess *Installation::start() {
 
 QStringList Installation::windowsOf(QProcess *process) {
     const QString out = m_display.run(QStringLiteral("xdotool"),
-                                      {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
-                                       QString::number(process->processId())});
+                                      {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                       QStringLiteral("--pid"), QString::number(process->processId())});
     return out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
 QString Installation::waitForWindow(const QString &titleRegex, int timeoutMs) {
     QString id;
-    waitUntil([&] {
-        const QString out = m_display.run(QStringLiteral("xdotool"),
-                                          {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                           QStringLiteral("--name"), titleRegex});
-        id = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts).value(0);
-        return !id.isEmpty();
-    }, timeoutMs);
+    waitUntil(
+        [&] {
+            const QString out = m_display.run(QStringLiteral("xdotool"),
+                                              {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                               QStringLiteral("--name"), titleRegex});
+            id = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts).value(0);
+            return !id.isEmpty();
+        },
+        timeoutMs);
     return id;
 }
 
 QRect Installation::geometry(const QString &windowId) {
-    const QString out = m_display.run(QStringLiteral("xdotool"),
-                                      {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), windowId});
+    const QString out = m_display.run(QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"),
+                                                                  QStringLiteral("--shell"), windowId});
     QRect r;
-    const QRegularExpression field(QStringLiteral("^(X|Y|WIDTH|HEIGHT)=(-?\\d+)$"), QRegularExpression::MultilineOption);
+    const QRegularExpression field(QStringLiteral("^(X|Y|WIDTH|HEIGHT)=(-?\\d+)$"),
+                                   QRegularExpression::MultilineOption);
     auto it = field.globalMatch(out);
     while (it.hasNext()) {
         const auto m = it.next();
@@ -238,4 +253,21 @@ void Installation::stopAll() {
             p->waitForFinished(3000);
         }
     }
+}
+
+void DesktopTest::init() {
+    display = std::make_unique<Display>();
+    QString error;
+    if (!display->start(&error))
+        QFAIL(qPrintable(error));
+    install = std::make_unique<Installation>(*display);
+}
+
+void DesktopTest::cleanup() {
+    if (QTest::currentTestFailed() && display)
+        display->screenshot(QDir::tempPath() + QStringLiteral("/vemo-%1-%2.png")
+                                                   .arg(QString::fromLatin1(metaObject()->className()),
+                                                        QString::fromLatin1(QTest::currentTestFunction())));
+    install.reset();
+    display.reset();
 }

@@ -3,6 +3,7 @@
 // clipboard, the sqlite3 shell to read the library back.
 #pragma once
 
+#include <QObject>
 #include <QProcess>
 #include <QRect>
 #include <QString>
@@ -12,13 +13,14 @@
 
 // A private Xvfb display with jwm, ready when the window manager is.
 class Display {
-public:
+  public:
     Display();
     ~Display();
     bool start(QString *error);
     QString name() const { return m_name; }
     // Runs a command on this display; returns its standard output.
-    QString run(const QString &program, const QStringList &args, int timeoutMs = 10000, int *exitCode = nullptr);
+    QString run(const QString &program, const QStringList &args, int timeoutMs = 10000,
+                int *exitCode = nullptr);
     // Saves a screenshot of the whole screen.
     void screenshot(const QString &path);
     // xdotool with the arguments; its output.
@@ -28,7 +30,7 @@ public:
     QString clipboard();
     QProcessEnvironment environment() const;
 
-private:
+  private:
     QProcess m_xvfb;
     QProcess m_wm;
     QString m_name;
@@ -38,7 +40,7 @@ private:
 // One installation of the program: a fresh program folder (program, empty
 // library, icon), a fresh HOME and runtime folder.
 class Installation {
-public:
+  public:
     explicit Installation(Display &display);
     ~Installation();
 
@@ -67,7 +69,7 @@ public:
     // Stops every process it started (SIGTERM, then SIGKILL).
     void stopAll();
 
-private:
+  private:
     Display &m_display;
     QTemporaryDir m_folder;
     std::vector<std::unique_ptr<QProcess>> m_processes;
@@ -75,3 +77,16 @@ private:
 
 // Polls until the condition holds or the deadline passes.
 bool waitUntil(const std::function<bool()> &condition, int timeoutMs);
+
+// Base of the desktop tests: every test function gets a fresh display and
+// installation; a failed one leaves a screenshot in the temporary folder.
+class DesktopTest : public QObject {
+    Q_OBJECT
+  protected slots:
+    void init();
+    void cleanup();
+
+  protected:
+    std::unique_ptr<Display> display;
+    std::unique_ptr<Installation> install;
+};

@@ -8,12 +8,10 @@
 namespace {
 // A regular expression for xdotool: the plus sign is escaped.
 const QString EditorTitle = QStringLiteral("^新增、修改内容---按Ctrl\\+C不放可快速新增$");
-}
+} // namespace
 
-class DesktopCapture : public QObject {
+class DesktopCapture : public DesktopTest {
     Q_OBJECT
-    std::unique_ptr<Display> display;
-    std::unique_ptr<Installation> install;
     QProcess *vemo = nullptr;
     QString icon;
 
@@ -31,40 +29,35 @@ class DesktopCapture : public QObject {
         display->xdo({QStringLiteral("keyup"), keys});
     }
 
-private slots:
+  private slots:
     void init() {
-        display = std::make_unique<Display>();
-        QString error;
-        if (!display->start(&error))
-            QFAIL(qPrintable(error));
-        install = std::make_unique<Installation>(*display);
+        DesktopTest::init();
+        if (!install)
+            return;
         install->setSetting(QStringLiteral("显示到系统托盘"), QStringLiteral("False"));
         vemo = install->start();
         QVERIFY(waitUntil([&] { return !(icon = install->windowsOf(vemo).value(0)).isEmpty(); }, 15000));
-    }
-    void cleanup() {
-        if (QTest::currentTestFailed())
-            display->screenshot(QDir::tempPath() + QStringLiteral("/vemo-capture-%1.png").arg(QTest::currentTestFunction()));
-        install.reset();
-        display.reset();
     }
 
     void doubleClickOnTheIconAddsTheCopiedText() {
         display->setClipboard(QStringLiteral("Public Sub Test()\r\n  x = 1\r\nEnd Sub"));
         const QPoint c = install->centre(icon);
         display->xdo({QStringLiteral("mousemove"), QString::number(c.x()), QString::number(c.y())});
-        display->xdo({QStringLiteral("click"), QStringLiteral("--repeat"), QStringLiteral("2"), QStringLiteral("--delay"),
-                      QStringLiteral("80"), QStringLiteral("1")});
+        display->xdo({QStringLiteral("click"), QStringLiteral("--repeat"), QStringLiteral("2"),
+                      QStringLiteral("--delay"), QStringLiteral("80"), QStringLiteral("1")});
         const QString editor = editorWindow();
         QVERIFY2(!editor.isEmpty(), "the double-click opened no editor");
         QThread::msleep(300);
         display->screenshot(QDir::tempPath() + QStringLiteral("/vemo-editor-add.png"));
         pressAdd(editor);
-        QVERIFY(waitUntil([&] { return install->sql(QStringLiteral("SELECT count(*) FROM VBcode")) == QLatin1String("1"); }, 8000));
+        QVERIFY(waitUntil(
+            [&] { return install->sql(QStringLiteral("SELECT count(*) FROM VBcode")) == QLatin1String("1"); },
+            8000));
         QCOMPARE(install->sql(QStringLiteral("SELECT CodeName || '|' || TypeName || '|' || IsUsed || '|' || "
                                              "length(ChangeTime) || '|' || MoudleName FROM VBcode")),
                  QStringLiteral("Test|Sub|常用|14|"));
-        QCOMPARE(install->sql(QStringLiteral("SELECT Code FROM VBcode")), QStringLiteral("Public Sub Test()\r\n  x = 1\r\nEnd Sub"));
+        QCOMPARE(install->sql(QStringLiteral("SELECT Code FROM VBcode")),
+                 QStringLiteral("Public Sub Test()\r\n  x = 1\r\nEnd Sub"));
         const int id = install->sql(QStringLiteral("SELECT ID FROM VBcode")).toInt();
         QVERIFY(id >= 0 && id < 1000000);
         QVERIFY(waitUntil([&] { return editorWindow(200).isEmpty(); }, 5000)); // the editor closed
@@ -87,7 +80,8 @@ private slots:
         QVERIFY2(!editor.isEmpty(), "holding Ctrl+C proposed nothing");
         QCOMPARE(install->windowsOf(vemo).count(editor), 1);
         // Only one editor, however long the keys were held.
-        const QString all = display->xdo({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), EditorTitle});
+        const QString all = display->xdo({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                          QStringLiteral("--name"), EditorTitle});
         QCOMPARE(all.split(QLatin1Char('\n'), Qt::SkipEmptyParts).size(), 1);
     }
 
@@ -110,7 +104,12 @@ private slots:
         const QString editor = editorWindow();
         QVERIFY2(!editor.isEmpty(), "the drop opened no editor");
         pressAdd(editor);
-        QVERIFY(waitUntil([&] { return install->sql(QStringLiteral("SELECT Code FROM VBcode")) == QStringLiteral("拖进来的文本"); }, 8000));
+        QVERIFY(waitUntil(
+            [&] {
+                return install->sql(QStringLiteral("SELECT Code FROM VBcode")) ==
+                       QStringLiteral("拖进来的文本");
+            },
+            8000));
         QCOMPARE(install->sql(QStringLiteral("SELECT CodeName FROM VBcode")), QStringLiteral("拖进来的文本"));
     }
 };

@@ -20,17 +20,17 @@ QString readFile(const QString &path) {
 
 } // namespace
 
-class DesktopList : public QObject {
+class DesktopList : public DesktopTest {
     Q_OBJECT
-    std::unique_ptr<Display> display;
-    std::unique_ptr<Installation> install;
     QProcess *vemo = nullptr;
 
     QStringList xdo(const QStringList &args) {
         return display->xdo(args).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }
     void key(const QString &keys) { display->xdo({QStringLiteral("key"), keys}); }
-    void mouseTo(QPoint p) { display->xdo({QStringLiteral("mousemove"), QString::number(p.x()), QString::number(p.y())}); }
+    void mouseTo(QPoint p) {
+        display->xdo({QStringLiteral("mousemove"), QString::number(p.x()), QString::number(p.y())});
+    }
     void click(QPoint p) {
         mouseTo(p);
         QThread::msleep(150); // let the list see the pointer rest on the row
@@ -38,10 +38,12 @@ class DesktopList : public QObject {
     }
 
     void fillLibrary() {
-        install->sql(QStringLiteral("INSERT INTO VBcode VALUES (1, '工具', 'Sub', 'alpha 标题', '%1', '20200101000001', '常用');"
-                                    "INSERT INTO VBcode VALUES (2, '工具', 'Sub', 'beta 标题', '第一行' || char(10) || "
-                                    "'第二行 中文 beta', '20200101000002', '常用');")
-                         .arg(Alpha));
+        install->sql(
+            QStringLiteral(
+                "INSERT INTO VBcode VALUES (1, '工具', 'Sub', 'alpha 标题', '%1', '20200101000001', '常用');"
+                "INSERT INTO VBcode VALUES (2, '工具', 'Sub', 'beta 标题', '第一行' || char(10) || "
+                "'第二行 中文 beta', '20200101000002', '常用');")
+                .arg(Alpha));
     }
 
     void startVemo() {
@@ -57,12 +59,14 @@ class DesktopList : public QObject {
     // The quick list: the program's 420 x 643 window.
     QString listWindow(int timeoutMs = 5000) {
         QString found;
-        waitUntil([&] {
-            for (const QString &id : install->windowsOf(vemo))
-                if (install->geometry(id).size() == QSize(420, 643))
-                    return !(found = id).isEmpty();
-            return false;
-        }, timeoutMs);
+        waitUntil(
+            [&] {
+                for (const QString &id : install->windowsOf(vemo))
+                    if (install->geometry(id).size() == QSize(420, 643))
+                        return !(found = id).isEmpty();
+                return false;
+            },
+            timeoutMs);
         return found;
     }
     // The middle of a row of the record list, in the title column.
@@ -73,13 +77,15 @@ class DesktopList : public QObject {
     QString startPeer(const QString &file) {
         install->startPeer({QStringLiteral("target"), file});
         QString peer;
-        waitUntil([&] {
-            for (const QString &id : xdo({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                                          QStringLiteral("^VemoPeer$")}))
-                if (!id.isEmpty())
-                    peer = id;
-            return !peer.isEmpty();
-        }, 10000);
+        waitUntil(
+            [&] {
+                for (const QString &id : xdo({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                              QStringLiteral("--name"), QStringLiteral("^VemoPeer$")}))
+                    if (!id.isEmpty())
+                        peer = id;
+                return !peer.isEmpty();
+            },
+            10000);
         return peer;
     }
     void focus(const QString &window) {
@@ -87,20 +93,12 @@ class DesktopList : public QObject {
         display->xdo({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
     }
 
-private slots:
+  private slots:
     void init() {
-        display = std::make_unique<Display>();
-        QString error;
-        if (!display->start(&error))
-            QFAIL(qPrintable(error));
-        install = std::make_unique<Installation>(*display);
+        DesktopTest::init();
+        if (!install)
+            return;
         install->setSetting(QStringLiteral("显示到系统托盘"), QStringLiteral("False"));
-    }
-    void cleanup() {
-        if (QTest::currentTestFailed())
-            display->screenshot(QDir::tempPath() + QStringLiteral("/vemo-list-%1.png").arg(QTest::currentTestFunction()));
-        install.reset();
-        display.reset();
     }
 
     void clickOnEmptyLibraryShowsTheHelpNotice() {
@@ -142,7 +140,8 @@ private slots:
         const QString list = listWindow();
         QVERIFY(!list.isEmpty());
         click(install->geometry(list).topLeft() + QPoint(200, 15)); // the search box
-        display->xdo({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("50"), QStringLiteral("alpha")});
+        display->xdo({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("50"),
+                      QStringLiteral("alpha")});
         QThread::msleep(300);
         click(row(list, 0));
         QVERIFY(waitUntil([&] { return display->clipboard() == Alpha; }, 5000));
@@ -161,7 +160,9 @@ private slots:
         display->xdo({QStringLiteral("mouseup"), QStringLiteral("1")});
         const QPoint moved = install->geometry(icon).topLeft();
         QVERIFY(moved.x() < 700 && moved.y() > 150);
-        QVERIFY(waitUntil([&] { return install->setting(QStringLiteral("Vemo_left")) == QString::number(moved.x() * 15); }, 5000));
+        QVERIFY(waitUntil(
+            [&] { return install->setting(QStringLiteral("Vemo_left")) == QString::number(moved.x() * 15); },
+            5000));
         install->stopAll();
         startVemo();
         QCOMPARE(install->geometry(iconWindow()).topLeft(), moved);
@@ -227,14 +228,17 @@ private slots:
         startVemo();
         const QString bystanderFile = install->home() + QStringLiteral("/bystander.txt");
         const QString bystander = startPeer(bystanderFile);
-        QProcess *target = install->startPeer({QStringLiteral("target"), install->home() + QStringLiteral("/target.txt")});
+        QProcess *target =
+            install->startPeer({QStringLiteral("target"), install->home() + QStringLiteral("/target.txt")});
         QString targetWindow;
-        QVERIFY(waitUntil([&] {
-            for (const QString &id : xdo({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
-                                          QString::number(target->processId())}))
-                targetWindow = id;
-            return !targetWindow.isEmpty();
-        }, 10000));
+        QVERIFY(waitUntil(
+            [&] {
+                for (const QString &id : xdo({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                              QStringLiteral("--pid"), QString::number(target->processId())}))
+                    targetWindow = id;
+                return !targetWindow.isEmpty();
+            },
+            10000));
         focus(targetWindow);
         key(QStringLiteral("ctrl+e"));
         const QString list = listWindow();
@@ -254,12 +258,13 @@ private slots:
         QProcess *first = vemo;
         Installation other(*display);
         other.setSetting(QStringLiteral("显示到系统托盘"), QStringLiteral("False"));
-        other.sql(QStringLiteral("INSERT INTO VBcode VALUES (1, '', '', 't', 'x', '20200101000001', '常用')"));
+        other.sql(
+            QStringLiteral("INSERT INTO VBcode VALUES (1, '', '', 't', 'x', '20200101000001', '常用')"));
         QProcess *second = other.start();
         QVERIFY(waitUntil([&] { return !other.windowsOf(second).isEmpty(); }, 15000));
         QCOMPARE(second->state(), QProcess::Running);
         key(QStringLiteral("ctrl+e"));
-        QVERIFY(!listWindow().isEmpty()); // the first program's list
+        QVERIFY(!listWindow().isEmpty());            // the first program's list
         QCOMPARE(other.windowsOf(second).size(), 1); // the second shows its icon only
         key(QStringLiteral("Escape"));
 
@@ -268,17 +273,20 @@ private slots:
         QVERIFY(install->waitForExit(first));
         Installation third(*display);
         third.setSetting(QStringLiteral("显示到系统托盘"), QStringLiteral("False"));
-        third.sql(QStringLiteral("INSERT INTO VBcode VALUES (1, '', '', 't', 'x', '20200101000001', '常用')"));
+        third.sql(
+            QStringLiteral("INSERT INTO VBcode VALUES (1, '', '', 't', 'x', '20200101000001', '常用')"));
         other.stopAll();
         QProcess *next = third.start();
         QVERIFY(waitUntil([&] { return !third.windowsOf(next).isEmpty(); }, 15000));
         key(QStringLiteral("ctrl+e"));
-        QVERIFY(waitUntil([&] {
-            for (const QString &id : third.windowsOf(next))
-                if (third.geometry(id).size() == QSize(420, 643))
-                    return true;
-            return false;
-        }, 5000));
+        QVERIFY(waitUntil(
+            [&] {
+                for (const QString &id : third.windowsOf(next))
+                    if (third.geometry(id).size() == QSize(420, 643))
+                        return true;
+                return false;
+            },
+            5000));
     }
 };
 

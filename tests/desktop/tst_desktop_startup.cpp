@@ -5,30 +5,10 @@
 #include <QtTest>
 #include <csignal>
 
-class DesktopStartup : public QObject {
+class DesktopStartup : public DesktopTest {
     Q_OBJECT
-    std::unique_ptr<Display> display;
-    std::unique_ptr<Installation> install;
 
-    void failShot() {
-        if (QTest::currentTestFailed() && display)
-            display->screenshot(QDir::tempPath() + QStringLiteral("/vemo-desktop-%1.png").arg(QTest::currentTestFunction()));
-    }
-
-private slots:
-    void init() {
-        display = std::make_unique<Display>();
-        QString error;
-        if (!display->start(&error))
-            QFAIL(qPrintable(error));
-        install = std::make_unique<Installation>(*display);
-    }
-    void cleanup() {
-        failShot();
-        install.reset();
-        display.reset();
-    }
-
+  private slots:
     void iconShownAtStoredPlaceOnFreshProfile() {
         install->setSetting(QStringLiteral("显示到系统托盘"), QStringLiteral("False"));
         QProcess *vemo = install->start();
@@ -49,8 +29,10 @@ private slots:
         QVERIFY2(!notice.isEmpty(), "the second start shows no notice");
         QVERIFY(install->windowsOf(second).contains(notice));
         QCOMPARE(second->state(), QProcess::Running); // it waits for the notice to be closed
-        display->run(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), notice});
-        display->run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("--window"), notice, QStringLiteral("Return")});
+        display->run(QStringLiteral("xdotool"),
+                     {QStringLiteral("windowactivate"), QStringLiteral("--sync"), notice});
+        display->run(QStringLiteral("xdotool"),
+                     {QStringLiteral("key"), QStringLiteral("--window"), notice, QStringLiteral("Return")});
         QVERIFY(install->waitForExit(second));
         QCOMPARE(second->exitCode(), 0);
         QCOMPARE(first->state(), QProcess::Running);
@@ -64,7 +46,8 @@ private slots:
         ::kill(static_cast<pid_t>(first->processId()), SIGKILL);
         QVERIFY(install->waitForExit(first));
         QProcess *next = install->start();
-        QVERIFY2(waitUntil([&] { return !install->windowsOf(next).isEmpty(); }, 15000), "no icon after a stale lock");
+        QVERIFY2(waitUntil([&] { return !install->windowsOf(next).isEmpty(); }, 15000),
+                 "no icon after a stale lock");
         QVERIFY(install->waitForWindow(QStringLiteral("【Vemo】文本收集器提示您"), 500).isEmpty());
     }
 

@@ -5,21 +5,21 @@
 #include <QThread>
 #include <QtTest>
 
-class DesktopTray : public QObject {
+class DesktopTray : public DesktopTest {
     Q_OBJECT
-    std::unique_ptr<Display> display;
-    std::unique_ptr<Installation> install;
     QProcess *vemo = nullptr;
 
     // The program's window of a size, or empty.
     QString windowSized(const std::function<bool(QSize)> &fits, int timeoutMs = 5000) {
         QString found;
-        waitUntil([&] {
-            for (const QString &id : install->windowsOf(vemo))
-                if (fits(install->geometry(id).size()))
-                    return !(found = id).isEmpty();
-            return false;
-        }, timeoutMs);
+        waitUntil(
+            [&] {
+                for (const QString &id : install->windowsOf(vemo))
+                    if (fits(install->geometry(id).size()))
+                        return !(found = id).isEmpty();
+                return false;
+            },
+            timeoutMs);
         return found;
     }
     QString trayIcon(int timeoutMs = 5000) {
@@ -44,21 +44,7 @@ class DesktopTray : public QObject {
         display->xdo({QStringLiteral("key"), QStringLiteral("Return")});
     }
 
-private slots:
-    void init() {
-        display = std::make_unique<Display>();
-        QString error;
-        if (!display->start(&error))
-            QFAIL(qPrintable(error));
-        install = std::make_unique<Installation>(*display);
-    }
-    void cleanup() {
-        if (QTest::currentTestFailed())
-            display->screenshot(QDir::tempPath() + QStringLiteral("/vemo-tray-%1.png").arg(QTest::currentTestFunction()));
-        install.reset();
-        display.reset();
-    }
-
+  private slots:
     void freshProfileLivesInTheTrayAndTheMenuSwitches() {
         vemo = install->start();
         const QString tray = trayIcon(15000);
@@ -100,8 +86,8 @@ private slots:
         chooseMenuItem(5);
         QVERIFY2(install->waitForExit(vemo), "退出 did not end the program");
         QCOMPARE(vemo->exitCode(), 0);
-        const QString left = display->xdo({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                                           QStringLiteral("Vemo文本收集器")});
+        const QString left = display->xdo({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                           QStringLiteral("--name"), QStringLiteral("Vemo文本收集器")});
         QVERIFY2(left.trimmed().isEmpty(), qPrintable(left));
     }
 };
