@@ -13,14 +13,14 @@
 namespace {
 
 class DragSource : public QLabel {
-public:
+  public:
     explicit DragSource(const QString &text) : QLabel(QStringLiteral("拖我")), m_text(text) {
         setWindowTitle(QStringLiteral("VemoDragSource"));
         setAlignment(Qt::AlignCenter);
         resize(200, 120);
     }
 
-protected:
+  protected:
     void mousePressEvent(QMouseEvent *) override {
         auto *data = new QMimeData;
         data->setText(m_text);
@@ -29,7 +29,7 @@ protected:
         drag->exec(Qt::CopyAction);
     }
 
-private:
+  private:
     QString m_text;
 };
 
