@@ -64,7 +64,8 @@ int main(int argc, char *argv[]) {
     // xev reports every window mapped on the root: the list's map is its showing.
     QProcess watch;
     watch.setProcessEnvironment(display.environment());
-    watch.start(QStringLiteral("xev"), {QStringLiteral("-root"), QStringLiteral("-event"), QStringLiteral("substructure")});
+    watch.start(QStringLiteral("xev"),
+                {QStringLiteral("-root"), QStringLiteral("-event"), QStringLiteral("substructure")});
     watch.waitForStarted();
     watch.waitForReadyRead(2000);
 
@@ -114,10 +115,13 @@ int main(int argc, char *argv[]) {
     watch.waitForFinished();
 
     const Spread a = spread(shown), b = spread(arrived);
-    std::printf("| figure (%d records) | median | min | max | runs | target |\n|---|---|---|---|---|---|\n", records);
-    std::printf("| hotkey press until the quick list is shown | %.1f ms | %.1f | %.1f | %zu | under 60 ms |\n", a.median,
-                a.low, a.high, shown.size());
-    std::printf("| click on an entry until the text arrived in the target | %.1f ms | %.1f | %.1f | %zu | under 100 ms |\n",
+    std::printf("| figure (%d records) | median | min | max | runs | target |\n|---|---|---|---|---|---|\n",
+                records);
+    std::printf(
+        "| hotkey press until the quick list is shown | %.1f ms | %.1f | %.1f | %zu | under 60 ms |\n",
+        a.median, a.low, a.high, shown.size());
+    std::printf("| click on an entry until the text arrived in the target | %.1f ms | %.1f | %.1f | %zu | "
+                "under 100 ms |\n",
                 b.median, b.low, b.high, arrived.size());
     return 0;
 }

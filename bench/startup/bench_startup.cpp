@@ -45,14 +45,17 @@ int main(int argc, char *argv[]) {
     for (int i = 0; i < runs; ++i) {
         QTemporaryDir home;
         QDir().mkpath(home.path() + QStringLiteral("/runtime"));
-        QFile::setPermissions(home.path() + QStringLiteral("/runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QSettings seed(home.path() + QStringLiteral("/.config/VemoTools/Vemo文本收集器.conf"), QSettings::IniFormat);
+        QFile::setPermissions(home.path() + QStringLiteral("/runtime"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QSettings seed(home.path() + QStringLiteral("/.config/VemoTools/Vemo文本收集器.conf"),
+                       QSettings::IniFormat);
         seed.setValue(QStringLiteral("Vemo文本收集器/显示到系统托盘"), QStringLiteral("False"));
         seed.sync();
 
         // xev reports every window mapped on the root: the icon window's map ends the start.
         QProcess watch;
-        watch.start(QStringLiteral("xev"), {QStringLiteral("-root"), QStringLiteral("-event"), QStringLiteral("substructure")});
+        watch.start(QStringLiteral("xev"),
+                    {QStringLiteral("-root"), QStringLiteral("-event"), QStringLiteral("substructure")});
         watch.waitForStarted();
         watch.waitForReadyRead(2000);
         watch.readAllStandardOutput();
@@ -86,8 +89,8 @@ int main(int argc, char *argv[]) {
     }
 
     std::printf("| figure | median | target |\n|---|---|---|\n");
-    std::printf("| start until the icon window is mapped | %.1f ms (%zu runs) | under 100 ms |\n", median(startMs),
-                startMs.size());
+    std::printf("| start until the icon window is mapped | %.1f ms (%zu runs) | under 100 ms |\n",
+                median(startMs), startMs.size());
     std::printf("| resident memory, idle | %.1f MB | under 35 MB |\n", median(idleMb));
     return 0;
 }

@@ -225,8 +225,9 @@ bool mEdit::isAddMode() const {
 }
 
 DataEdit::EditorRecord mEdit::record() const {
-    return DataEdit::EditorRecord{ID1->text(),       MoudleName1->currentText(), TypeName1->currentText(),
-                                  CodeName1->text(), codeText(), IsUsedCheck->isChecked()};
+    return DataEdit::EditorRecord{
+        ID1->text(), MoudleName1->currentText(), TypeName1->currentText(), CodeName1->text(),
+        codeText(),  IsUsedCheck->isChecked()};
 }
 
 void mEdit::AddCom_Click() {

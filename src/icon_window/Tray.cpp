@@ -32,12 +32,13 @@ void AddTrayIcon() {
     if (!trayIcon) {
         trayIcon = new QSystemTrayIcon(QIcon(QStringLiteral(":/vemo/picture.png")), mMain::instance());
         trayIcon->setToolTip(QStringLiteral("【Vemo文本收集器】单击显示列表，右键退出"));
-        QObject::connect(trayIcon, &QSystemTrayIcon::activated, trayIcon, [](QSystemTrayIcon::ActivationReason why) {
-            if (why == QSystemTrayIcon::Trigger)
-                openListOnRelease(250);
-            else if (why == QSystemTrayIcon::Context)
-                ShowTrayMenu();
-        });
+        QObject::connect(trayIcon, &QSystemTrayIcon::activated, trayIcon,
+                         [](QSystemTrayIcon::ActivationReason why) {
+                             if (why == QSystemTrayIcon::Trigger)
+                                 openListOnRelease(250);
+                             else if (why == QSystemTrayIcon::Context)
+                                 ShowTrayMenu();
+                         });
     }
     trayIcon->show();
 }
@@ -49,7 +50,9 @@ void RemoveTrayIcon() {
     }
 }
 
-bool IsInTray() { return trayIcon && trayIcon->isVisible(); }
+bool IsInTray() {
+    return trayIcon && trayIcon->isVisible();
+}
 
 void MoveToTray() {
     // Without a notification area the program would be invisible and

@@ -5,11 +5,11 @@
 #include "MessageBox.h"
 #include "Twips.h"
 #include "UsedCode.h"
-#include "platform.h"
 #include "editor/mEdit.h"
 #include "icon_window/Capture.h"
 #include "icon_window/Tray.h"
 #include "icon_window/onKey.h"
+#include "platform.h"
 #include "quick_list/FavList.h"
 #include "settings/Settings.h"
 #include "settings/StartEntries.h"
@@ -54,22 +54,27 @@ bool takeInstanceLock() {
 
 QString helpNotice() {
     const QString br = QStringLiteral("\r\n");
-    return QStringLiteral("功能介绍:") + br + br + QStringLiteral(" 该工具可以收藏经常要使用的文本，方便后续使用。") + br +
+    return QStringLiteral("功能介绍:") + br + br +
+           QStringLiteral(" 该工具可以收藏经常要使用的文本，方便后续使用。") + br +
            QStringLiteral(" 1、新增方法： ") + br +
            QStringLiteral("         方法1： 复制文本后，按快捷键[新增文本] 默认快捷键Ctrl+E") + br +
            QStringLiteral("         方法2： 复制文本后，直接双击小图标") + br +
            QStringLiteral("         方法3： 把文本直接拖到小图标处") + br + br +
-           QStringLiteral(" 2、导出的方法：在任何可粘贴的地方，按快捷键可以快速调用菜单实现快速导出收藏的文本") + br + br +
-           QStringLiteral(" 3、编辑的方法：单击小图标，弹出已收藏列表，右键列表可以编辑      ") + br + br +
-           QStringLiteral("您还未添加常用的文本！！！");
+           QStringLiteral(
+               " 2、导出的方法：在任何可粘贴的地方，按快捷键可以快速调用菜单实现快速导出收藏的文本") +
+           br + br + QStringLiteral(" 3、编辑的方法：单击小图标，弹出已收藏列表，右键列表可以编辑      ") +
+           br + br + QStringLiteral("您还未添加常用的文本！！！");
 }
 
-QString clipboardText() { return QGuiApplication::clipboard()->text(); }
+QString clipboardText() {
+    return QGuiApplication::clipboard()->text();
+}
 
 } // namespace
 
 mMain::mMain(QWidget *parent)
-    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint), Picture1(new QLabel(this)), Timer1(new QTimer(this)) {
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint), Picture1(new QLabel(this)),
+      Timer1(new QTimer(this)) {
     theIconWindow = this;
     setWindowTitle(ProgramName);
     const QPixmap picture(QStringLiteral(":/vemo/picture.png"));
@@ -90,17 +95,21 @@ mMain::~mMain() {
         theIconWindow = nullptr;
 }
 
-mMain *mMain::instance() { return theIconWindow; }
+mMain *mMain::instance() {
+    return theIconWindow;
+}
 
 bool mMain::Form_Load() {
     if (!takeInstanceLock()) {
-        FMain::ShowTip(QStringLiteral("系统已经在运行!如果在任务栏无法看到，请在任务管理器里强行结束，然后再次运行。"));
+        FMain::ShowTip(
+            QStringLiteral("系统已经在运行!如果在任务栏无法看到，请在任务管理器里强行结束，然后再次运行。"));
         return false;
     }
     DataEdit::SetLibraryPath(QCoreApplication::applicationDirPath() + QStringLiteral("/VBCode.mdb"));
     UsedCode::SetTopMost(this);
     setFixedSize(Picture1->size());
-    twips::move(this, GetSet(settings::keys::VemoLeft, 12000).toFloat(), GetSet(settings::keys::VemoTop, 200).toFloat());
+    twips::move(this, GetSet(settings::keys::VemoLeft, 12000).toFloat(),
+                GetSet(settings::keys::VemoTop, 200).toFloat());
     m_savedLeft = twips::Left(this);
     onKey::RegisterCallUpHotkey();
     if (settings::isOne(GetSet(settings::keys::DoubleCtrlC, 1)))
@@ -143,13 +152,16 @@ void mMain::ShowListForm() {
     if (!screen)
         screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     const QRect area = screen->geometry();
-    twips::move(list, twips::fromPx(area.x() + area.width()) - twips::Width(list), twips::fromPx(area.y()) + 3000);
+    twips::move(list, twips::fromPx(area.x() + area.width()) - twips::Width(list),
+                twips::fromPx(area.y()) + 3000);
     list->show();
     list->raise();
     list->activateWindow();
 }
 
-void mMain::requestTrayMenu() { emit mainMenuRequested(QCursor::pos(), true); }
+void mMain::requestTrayMenu() {
+    emit mainMenuRequested(QCursor::pos(), true);
+}
 
 // A press starts the drag at once, whatever the button; what the press was
 // (a drag, a click, a right click) is known when the button is released.
@@ -203,7 +215,8 @@ void mMain::Picture1_MouseUp(int button) {
 
 void mMain::Picture1_DblClick() {
     m_helpNotice.stop();
-    if (GetSet(settings::keys::IconDoubleClick, QStringLiteral("识别剪贴板内容")) != QStringLiteral("识别剪贴板内容"))
+    if (GetSet(settings::keys::IconDoubleClick, QStringLiteral("识别剪贴板内容")) !=
+        QStringLiteral("识别剪贴板内容"))
         return;
     const QString text = clipboardText();
     if (!text.isEmpty())

@@ -10,7 +10,7 @@ class QMenu;
 
 class mMain : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit mMain(QWidget *parent = nullptr);
     ~mMain() override;
 
@@ -42,12 +42,12 @@ public:
     void Picture1_OLEDragDrop(const QString &text);
     void Timer1_Timer();
 
-signals:
+  signals:
     // A right click on the icon (fromTray false) or on the notification-area
     // icon (fromTray true) asks for the main menu at a screen position.
     void mainMenuRequested(const QPoint &globalPos, bool fromTray);
 
-protected:
+  protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
@@ -55,7 +55,7 @@ protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
 
-private:
+  private:
     int m_savedLeft = 0;
     int m_pressedButton = 0;
     QString m_holdCounter; // the Ctrl+C hold counter: one "B" per qualifying tick

@@ -37,7 +37,9 @@ void UnregisterCallUpHotkey() {
     registered = false;
 }
 
-bool IsRegistered() { return registered; }
+bool IsRegistered() {
+    return registered;
+}
 
 void OnCallUpHotkey() {
     TargetWindowSlot = QString::number(lastTarget);

@@ -47,7 +47,9 @@ std::unique_ptr<Platform> install(std::unique_ptr<Platform> backend) {
 }
 
 #if defined(_WIN32)
-int terminationFd() { return -1; }
+int terminationFd() {
+    return -1;
+}
 #else
 namespace {
 int terminationPipe[2] = {-1, -1};

@@ -33,7 +33,7 @@ struct Result {
 };
 
 class Platform {
-public:
+  public:
     virtual ~Platform() = default;
 
     // "x11", "win32", "null" or a test's fake.

@@ -12,7 +12,9 @@ struct Store {
     QSettings settings{QStringLiteral("VemoTools"), QStringLiteral("Vemo文本收集器")};
 };
 
-QString section(const QString &key) { return QStringLiteral("Vemo文本收集器/") + key; }
+QString section(const QString &key) {
+    return QStringLiteral("Vemo文本收集器/") + key;
+}
 
 bool isNumber(const QString &text) {
     bool ok = false;

@@ -8,7 +8,9 @@ QString CallUpMode = ModeIcon;
 bool DoubleCtrlC = false;
 bool QuickListAutoClose = true;
 
-void ShowTip(const QString &text) { msg::MsgBox(text, msg::Information, QString::fromUtf8(msg::TipTitle)); }
+void ShowTip(const QString &text) {
+    msg::MsgBox(text, msg::Information, QString::fromUtf8(msg::TipTitle));
+}
 
 } // namespace FMain
 

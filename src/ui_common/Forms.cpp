@@ -6,7 +6,9 @@ FormBase::FormBase(QWidget *parent, Qt::WindowFlags flags) : QWidget(parent, fla
     setAttribute(Qt::WA_DeleteOnClose, true);
 }
 
-void FormBase::unload() { close(); }
+void FormBase::unload() {
+    close();
+}
 
 void FormBase::closeEvent(QCloseEvent *event) {
     if (m_unloading) {

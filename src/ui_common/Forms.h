@@ -12,23 +12,23 @@
 // Form_Unload, then the window is destroyed.
 class FormBase : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit FormBase(QWidget *parent = nullptr, Qt::WindowFlags flags = {});
 
     // Closes and destroys the window (the classic Unload).
     void unload();
 
-signals:
+  signals:
     // Emitted once, after Form_Unload, before the window is destroyed.
     void unloaded();
 
-protected:
+  protected:
     // Return false to keep the window open.
     virtual bool Form_QueryUnload() { return true; }
     virtual void Form_Unload() {}
     void closeEvent(QCloseEvent *event) override;
 
-private:
+  private:
     bool m_unloading = false;
 };
 
@@ -37,7 +37,7 @@ namespace Forms {
 // The one instance of a window class. T derives from FormBase and runs its
 // Form_Load in its constructor.
 template <class T> class Form {
-public:
+  public:
     // The window, creating it when it is not loaded.
     static T *get() {
         if (!slot()) {
@@ -64,7 +64,7 @@ public:
     // a window's requests to higher floors here, once.
     static void onCreated(std::function<void(T *)> wire) { created() = std::move(wire); }
 
-private:
+  private:
     static std::function<void(T *)> &created() {
         static std::function<void(T *)> wire;
         return wire;

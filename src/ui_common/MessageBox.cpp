@@ -12,7 +12,9 @@ Handler &hook() {
 }
 } // namespace
 
-void setHandler(Handler handler) { hook() = std::move(handler); }
+void setHandler(Handler handler) {
+    hook() = std::move(handler);
+}
 
 int MsgBox(const QString &text, int style, const QString &title) {
     const QString caption = title.isEmpty() ? QString::fromUtf8(AppTitle) : title;

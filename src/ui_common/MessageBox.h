@@ -8,8 +8,8 @@ namespace msg {
 
 // Styles as the program uses them.
 constexpr int OkOnly = 0;
-constexpr int Information = 64;   // OK button, information icon
-constexpr int YesNoInfo = 68;     // Yes and No, information icon
+constexpr int Information = 64; // OK button, information icon
+constexpr int YesNoInfo = 68;   // Yes and No, information icon
 // Answers.
 constexpr int Ok = 1;
 constexpr int Yes = 6;

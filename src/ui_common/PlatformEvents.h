@@ -9,12 +9,12 @@ class QSocketNotifier;
 
 class PlatformEvents : public QObject {
     Q_OBJECT
-public:
+  public:
     // Watches the current backend's descriptor; onTerminate runs on the UI
     // thread when the session asks the program to end.
     explicit PlatformEvents(std::function<void()> onTerminate, QObject *parent = nullptr);
 
-private:
+  private:
     QSocketNotifier *m_events = nullptr;
     QSocketNotifier *m_termination = nullptr;
     std::function<void()> m_onTerminate;

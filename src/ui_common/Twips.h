@@ -8,8 +8,12 @@ namespace twips {
 
 constexpr int PerPixel = 15;
 
-constexpr int toPx(int tw) { return tw / PerPixel; }
-constexpr int fromPx(int px) { return px * PerPixel; }
+constexpr int toPx(int tw) {
+    return tw / PerPixel;
+}
+constexpr int fromPx(int px) {
+    return px * PerPixel;
+}
 inline QRect rect(int left, int top, int width, int height) {
     return QRect(toPx(left), toPx(top), toPx(width), toPx(height));
 }

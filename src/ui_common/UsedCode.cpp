@@ -24,13 +24,13 @@ namespace {
 // pressed widget holds Qt's implicit mouse grab, so the moves and the release
 // all pass through the application-wide filter.
 class Drag final : public QObject {
-public:
+  public:
     explicit Drag(QWidget *form) : m_form(form), m_start(QCursor::pos()), m_origin(form->pos()) {
         qApp->installEventFilter(this);
     }
     const QWidget *form() const { return m_form; }
 
-protected:
+  protected:
     bool eventFilter(QObject *, QEvent *event) override {
         if (event->type() == QEvent::MouseMove) {
             if (m_form)
@@ -41,7 +41,7 @@ protected:
         return false;
     }
 
-public:
+  public:
     void finish() {
         qApp->removeEventFilter(this);
         if (current() == this)
@@ -49,13 +49,13 @@ public:
         deleteLater();
     }
 
-public:
+  public:
     static Drag *&current() {
         static Drag *drag = nullptr;
         return drag;
     }
 
-private:
+  private:
     QPointer<QWidget> m_form;
     QPoint m_start;
     QPoint m_origin;
@@ -83,7 +83,9 @@ void StopMoving() {
         Drag::current()->finish();
 }
 
-bool KeyIsDown(int virtualKey) { return platform::current().keyIsDown(virtualKey); }
+bool KeyIsDown(int virtualKey) {
+    return platform::current().keyIsDown(virtualKey);
+}
 
 void SetTopMost(QWidget *form) {
     if (!form || form->windowFlags().testFlag(Qt::WindowStaysOnTopHint))
@@ -112,7 +114,9 @@ QString RegReplace(const QString &text, const QString &pattern, const QString &r
     return result.replace(QRegularExpression(pattern), replacement);
 }
 
-void SetClipboardText(const QString &text) { QGuiApplication::clipboard()->setText(text); }
+void SetClipboardText(const QString &text) {
+    QGuiApplication::clipboard()->setText(text);
+}
 
 int RandomNumber(int n) {
     // Seeded once: reseeding from the clock on every call repeats values
@@ -175,5 +179,7 @@ void CenterOnScreen(QWidget *form) {
 } // namespace UsedCode
 
 namespace m_Sys {
-void ReleaseMemory() { platform::current().trimWorkingSet(); }
+void ReleaseMemory() {
+    platform::current().trimWorkingSet();
+}
 } // namespace m_Sys

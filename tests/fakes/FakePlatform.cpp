@@ -58,4 +58,6 @@ FakePlatformGuard::FakePlatformGuard() {
     m_previous = platform::install(std::move(fake));
 }
 
-FakePlatformGuard::~FakePlatformGuard() { platform::install(std::move(m_previous)); }
+FakePlatformGuard::~FakePlatformGuard() {
+    platform::install(std::move(m_previous));
+}

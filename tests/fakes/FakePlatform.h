@@ -11,7 +11,7 @@
 #include <vector>
 
 class FakePlatform final : public platform::Platform {
-public:
+  public:
     std::string name() const override { return "fake"; }
     bool available() const override { return true; }
 
@@ -33,25 +33,25 @@ public:
     platform::Result makeShortcut(const std::string &displayName, const std::string &targetPath,
                                   const std::string &iconPath) override;
 
-    std::set<int> held;                       // virtual-key codes held down now
-    platform::WindowId foreground = 0;        // the active window
-    std::set<platform::WindowId> windows;     // windows that exist
-    bool activationArrives = true;            // whether activateWindow succeeds
-    std::set<int> takenKeys;                  // hotkeys another program holds
+    std::set<int> held;                                           // virtual-key codes held down now
+    platform::WindowId foreground = 0;                            // the active window
+    std::set<platform::WindowId> windows;                         // windows that exist
+    bool activationArrives = true;                                // whether activateWindow succeeds
+    std::set<int> takenKeys;                                      // hotkeys another program holds
     std::map<int, std::pair<int, std::function<void()>>> hotkeys; // id -> key, action
-    std::vector<std::string> log;             // "activate:5", "paste", "hotkey+:117:69", ...
-    std::function<void()> onPaste;            // runs when the paste keystroke is sent
+    std::vector<std::string> log;  // "activate:5", "paste", "hotkey+:117:69", ...
+    std::function<void()> onPaste; // runs when the paste keystroke is sent
 };
 
 // Installs a FakePlatform for the lifetime of the guard.
 class FakePlatformGuard {
-public:
+  public:
     FakePlatformGuard();
     ~FakePlatformGuard();
     FakePlatform &operator*() { return *m_fake; }
     FakePlatform *operator->() { return m_fake; }
 
-private:
+  private:
     FakePlatform *m_fake;
     std::unique_ptr<platform::Platform> m_previous;
 };

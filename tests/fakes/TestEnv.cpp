@@ -22,7 +22,9 @@ TestEnv::TestEnv() {
     });
 }
 
-TestEnv::~TestEnv() { msg::setHandler({}); }
+TestEnv::~TestEnv() {
+    msg::setHandler({});
+}
 
 void TestEnv::resetSettings() {
     QSettings store(QStringLiteral("VemoTools"), QStringLiteral("Vemo文本收集器"));

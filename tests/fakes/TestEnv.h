@@ -8,7 +8,7 @@
 #include <deque>
 
 class TestEnv {
-public:
+  public:
     // Points the settings store at a fresh temporary folder.
     TestEnv();
     ~TestEnv();
@@ -22,6 +22,6 @@ public:
     QList<int> styles;
     std::deque<int> answers;
 
-private:
+  private:
     QTemporaryDir m_dir;
 };

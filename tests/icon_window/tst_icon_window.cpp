@@ -32,16 +32,19 @@ void makeLibrary(const QString &path, int records) {
     QVERIFY(sqlite3_open(path.toUtf8().constData(), &db) == SQLITE_OK);
     QCOMPARE(sqlite3_exec(db, librarySchema::CreateSql, nullptr, nullptr, nullptr), SQLITE_OK);
     for (int i = 1; i <= records; ++i) {
-        const QByteArray sql = QStringLiteral("INSERT INTO VBcode VALUES (%1, '组', 'Sub', '标题%1', '文本%1', "
-                                              "'2020010100000%1', '常用')")
-                                   .arg(i)
-                                   .toUtf8();
+        const QByteArray sql =
+            QStringLiteral("INSERT INTO VBcode VALUES (%1, '组', 'Sub', '标题%1', '文本%1', "
+                           "'2020010100000%1', '常用')")
+                .arg(i)
+                .toUtf8();
         QCOMPARE(sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
     }
     sqlite3_close(db);
 }
 
-void flush() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+void flush() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
 
 } // namespace
 
@@ -53,7 +56,7 @@ class IconWindowTest : public QObject {
 
     mEdit *editor() { return Forms::Form<mEdit>::peek(); }
 
-private slots:
+  private slots:
     void init() {
         env = std::make_unique<TestEnv>();
         fake = std::make_unique<FakePlatformGuard>();
@@ -242,7 +245,7 @@ private slots:
         icon->move(icon->pos() + QPoint(0, 60)); // straight down
         icon->Picture1_MouseUp(1);
         QCOMPARE(GetSet(settings::keys::VemoTop, 0), QString::number(53 * 15)); // not written
-        QTRY_COMPARE(env->boxes.size(), 1);                                   // a click on an empty library
+        QTRY_COMPARE(env->boxes.size(), 1);                                     // a click on an empty library
     }
 
     void rightClickAsksForTheMainMenu() {

@@ -6,7 +6,7 @@ namespace {
 // A session without X11 (pure Wayland) or Win32: nothing global is possible,
 // and nothing crashes.
 class NullPlatform final : public Platform {
-public:
+  public:
     std::string name() const override { return "null"; }
     bool available() const override { return false; }
     bool keyIsDown(int) override { return false; }
@@ -23,12 +23,14 @@ public:
         return unsupported();
     }
 
-private:
+  private:
     static Result unsupported() { return {false, "unsupported in this session"}; }
 };
 
 } // namespace
 
-std::unique_ptr<Platform> createNull() { return std::make_unique<NullPlatform>(); }
+std::unique_ptr<Platform> createNull() {
+    return std::make_unique<NullPlatform>();
+}
 
 } // namespace platform
