@@ -217,6 +217,20 @@ QString Installation::waitForWindow(const QString &titleRegex, int timeoutMs) {
     return id;
 }
 
+QString Installation::waitForWindowOf(QProcess *process, const std::function<bool(QSize)> &fits,
+                                      int timeoutMs) {
+    QString found;
+    waitUntil(
+        [&] {
+            for (const QString &id : windowsOf(process))
+                if (fits(geometry(id).size()))
+                    return !(found = id).isEmpty();
+            return false;
+        },
+        timeoutMs);
+    return found;
+}
+
 QRect Installation::geometry(const QString &windowId) {
     const QString out = m_display.run(QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"),
                                                                   QStringLiteral("--shell"), windowId});

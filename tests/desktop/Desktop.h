@@ -60,6 +60,8 @@ class Installation {
     QStringList windowsOf(QProcess *process);
     // Waits until a visible window whose title matches exists; returns its id.
     QString waitForWindow(const QString &titleRegex, int timeoutMs = 10000);
+    // Waits until a visible window of the process has a size that fits; its id.
+    QString waitForWindowOf(QProcess *process, const std::function<bool(QSize)> &fits, int timeoutMs = 5000);
     QRect geometry(const QString &windowId);
     bool waitForExit(QProcess *process, int timeoutMs = 10000);
     // Starts the helper program (target <file> | drag <text>).

@@ -58,16 +58,8 @@ class DesktopList : public DesktopTest {
     }
     // The quick list: the program's 420 x 643 window.
     QString listWindow(int timeoutMs = 5000) {
-        QString found;
-        waitUntil(
-            [&] {
-                for (const QString &id : install->windowsOf(vemo))
-                    if (install->geometry(id).size() == QSize(420, 643))
-                        return !(found = id).isEmpty();
-                return false;
-            },
-            timeoutMs);
-        return found;
+        return install->waitForWindowOf(
+            vemo, [](QSize s) { return s == QSize(420, 643); }, timeoutMs);
     }
     // The middle of a row of the record list, in the title column.
     QPoint row(const QString &list, int index) {
@@ -279,14 +271,7 @@ class DesktopList : public DesktopTest {
         QProcess *next = third.start();
         QVERIFY(waitUntil([&] { return !third.windowsOf(next).isEmpty(); }, 15000));
         key(QStringLiteral("ctrl+e"));
-        QVERIFY(waitUntil(
-            [&] {
-                for (const QString &id : third.windowsOf(next))
-                    if (third.geometry(id).size() == QSize(420, 643))
-                        return true;
-                return false;
-            },
-            5000));
+        QVERIFY(!third.waitForWindowOf(next, [](QSize s) { return s == QSize(420, 643); }).isEmpty());
     }
 };
 

@@ -40,16 +40,7 @@ class DesktopMenu : public QObject {
 
     // A window of the program whose size passes the test, waited for.
     QString waitForSize(const std::function<bool(QSize)> &fits, int timeoutMs = 8000) {
-        QString found;
-        waitUntil(
-            [&] {
-                for (const QString &id : install->windowsOf(vemo))
-                    if (fits(install->geometry(id).size()))
-                        return !(found = id).isEmpty();
-                return false;
-            },
-            timeoutMs);
-        return found;
+        return install->waitForWindowOf(vemo, fits, timeoutMs);
     }
     static bool other(QSize s) { return s != IconSize && s != ListSize; }
 

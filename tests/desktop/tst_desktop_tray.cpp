@@ -11,16 +11,7 @@ class DesktopTray : public DesktopTest {
 
     // The program's window of a size, or empty.
     QString windowSized(const std::function<bool(QSize)> &fits, int timeoutMs = 5000) {
-        QString found;
-        waitUntil(
-            [&] {
-                for (const QString &id : install->windowsOf(vemo))
-                    if (fits(install->geometry(id).size()))
-                        return !(found = id).isEmpty();
-                return false;
-            },
-            timeoutMs);
-        return found;
+        return install->waitForWindowOf(vemo, fits, timeoutMs);
     }
     QString trayIcon(int timeoutMs = 5000) {
         return windowSized([](QSize s) { return s.width() < 40 && s.height() < 40; }, timeoutMs);
