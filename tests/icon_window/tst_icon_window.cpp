@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QSystemTrayIcon>
 #include <QtTest>
 #include <sqlite3.h>
 
@@ -109,6 +110,16 @@ class IconWindowTest : public QObject {
         QCOMPARE((*fake)->hotkeys.at(117).first, 112);
         QVERIFY(std::any_of((*fake)->log.begin(), (*fake)->log.end(),
                             [](const std::string &e) { return e.rfind("boot+:", 0) == 0; }));
+    }
+
+    void withoutANotificationAreaTheIconStaysVisible() {
+        cleanup();
+        env = std::make_unique<TestEnv>();
+        fake = std::make_unique<FakePlatformGuard>();
+        icon = std::make_unique<mMain>(); // "显示到系统托盘" defaults to True
+        QVERIFY(icon->Form_Load());
+        QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable()); // offscreen has none
+        QVERIFY(icon->isVisible());
     }
 
     void holdingCtrlCForFiveTicksProposesOnce() {
