@@ -250,16 +250,15 @@ void mEdit::AddCom_Click() {
 }
 
 void mEdit::DeleteCom_Click() {
-    const qint32 id = DataEdit::IdFromCaption(ID1->text()).value_or(0);
+    const qint64 id = DataEdit::IdFromCaption(ID1->text()).value_or(0);
     if (id <= 0)
         return;
     if (msg::MsgBox(QStringLiteral("是否删除当前记录"), msg::YesNoInfo, Title) != msg::Yes)
         return;
     DeleteCom->setVisible(false);
-    if (!DataEdit::DeleteRecord(id)) {
+    if (const DataEdit::Failure failure = DataEdit::DeleteRecord(id); failure != DataEdit::Failure::None) {
         DeleteCom->setVisible(true);
-        msg::MsgBox(QStringLiteral("删除失败：文本库中没有这条记录，或文本库无法写入"), msg::Information,
-                    Title);
+        msg::MsgBox(QStringLiteral("删除失败：") + DataEdit::describe(failure), msg::Information, Title);
         return;
     }
     msg::MsgBox(QStringLiteral("删除完成"), msg::Information, Title);
@@ -267,7 +266,7 @@ void mEdit::DeleteCom_Click() {
 }
 
 void mEdit::UpdateCom_Click() {
-    const qint32 id = DataEdit::IdFromCaption(ID1->text()).value_or(0);
+    const qint64 id = DataEdit::IdFromCaption(ID1->text()).value_or(0);
     if (id <= 0)
         return;
     if (msg::MsgBox(QStringLiteral("是否修改并保存当前记录"), msg::YesNoInfo, Title) != msg::Yes)
@@ -392,7 +391,7 @@ void mEdit::placeAgainst(QWidget *anchor) {
     });
 }
 
-void gotomEdit(qint32 ID, const QString &CodeName, const QString &Code, const QString &TypeName,
+void gotomEdit(qint64 ID, const QString &CodeName, const QString &Code, const QString &TypeName,
                const QString &MoudleName, const QString &IsUsed, QWidget *anchor) {
     mEdit *e = Forms::Form<mEdit>::get();
     e->setEditMode();

@@ -97,5 +97,5 @@ class mEdit : public FormBase {
 
 // Opens the editor in edit mode for a stored record and places it against the
 // anchor (the quick list).
-void gotomEdit(qint32 ID, const QString &CodeName, const QString &Code, const QString &TypeName,
+void gotomEdit(qint64 ID, const QString &CodeName, const QString &Code, const QString &TypeName,
                const QString &MoudleName, const QString &IsUsed, QWidget *anchor);

@@ -14,9 +14,7 @@ using namespace quicklist;
 
 namespace {
 
-// Shown in the status line when the library refused a change: the row the
-// user acted on stays as it was, so the list never claims what did not happen.
-const QString StoreRefused = QStringLiteral("：记录已不存在或数据库无法写入");
+const QString BadId = QStringLiteral("记录编号无效，未做任何修改");
 
 FavList *quickList() {
     return Forms::Form<FavList>::peek();
@@ -31,20 +29,38 @@ int recordRow(const FavList *list) {
     return row < 0 || list->loader().isHintRow(row) ? -1 : row;
 }
 
-qint32 idOf(const FavList *list, int row) {
-    return DataEdit::IdFromCaption(list->loader().text(row, col::Id)).value_or(0);
+// The record's ID; none when the row's ID cannot be read as a number, and
+// then no record action may run (it would act on another record).
+std::optional<qint64> idOf(const FavList *list, int row) {
+    return DataEdit::IdFromText(list->loader().text(row, col::Id));
+}
+
+// The selected record row and its ID, or nothing when either is missing; a
+// row whose ID cannot be read says so in the status line.
+std::optional<std::pair<int, qint64>> selectedRecord(FavList *list) {
+    const int row = recordRow(list);
+    if (row < 0)
+        return std::nullopt;
+    const auto id = idOf(list, row);
+    if (!id) {
+        list->ts->setText(BadId);
+        return std::nullopt;
+    }
+    return std::make_pair(row, *id);
 }
 
 // The quick list does not hold a record's category: it comes from the
 // library, so that saving a change keeps it.
-QString storedCategory(qint32 id) {
+QString storedCategory(qint64 id) {
     const DataEdit::RowArray found = DataEdit::GetRecordset(
         DataEdit::LibraryPath(), QStringLiteral("SELECT TypeName FROM VBcode WHERE ID = ?1"), {id});
     return found.rowCount() > 0 ? found.at(0, 0).toString() : QString();
 }
 
-void refused(FavList *list, const QString &what) {
-    list->ts->setText(what + StoreRefused);
+// The library refused a change: the row the user acted on stays as it was,
+// so the list never claims what did not happen, and the status line says why.
+void refused(FavList *list, const QString &what, DataEdit::Failure failure) {
+    list->ts->setText(what + QStringLiteral("：") + DataEdit::describe(failure));
     // Whatever the library holds now is what the next filling shows.
     list->setArr(true);
 }
@@ -73,6 +89,11 @@ mMenu::mMenu() : FormBase(nullptr, Qt::Tool) {
     connect(设置取消特别关注, &QAction::triggered, this, &mMenu::设置取消特别关注_Click);
     connect(备份数据库, &QAction::triggered, this, &mMenu::备份数据库_Click);
     connect(清空数据库, &QAction::triggered, this, &mMenu::清空数据库_Click);
+    // A menu closed without a choice (Esc, a click elsewhere) gives the list
+    // back its hovering and its closing on outside clicks. The menu hides
+    // before an item's action runs; the actions that open a box or the
+    // editor hold the permission off again themselves.
+    connect(ListMenu, &QMenu::aboutToHide, this, [] { FMain::QuickListAutoClose = true; });
 }
 
 void mMenu::prepare(FavList *list) {
@@ -96,11 +117,13 @@ void mMenu::popupFor(FavList *list, const QPoint &globalPos) {
 
 void mMenu::修改内容_Click() {
     FavList *list = quickList();
-    const int row = recordRow(list);
-    if (row < 0)
+    const auto selected = selectedRecord(list);
+    if (!selected)
         return;
-    const auto text = [&](int column) { return list->loader().text(row, column); };
-    const qint32 id = idOf(list, row);
+    const auto [row, id] = *selected;
+    const auto text = [&, row = row](int column) { return list->loader().text(row, column); };
+    // The editor gives the permission back when it closes.
+    FMain::QuickListAutoClose = false;
     gotomEdit(id, text(col::Title), text(col::Text), storedCategory(id), text(col::Group), text(col::Common),
               list);
     list->setArr(true);
@@ -121,78 +144,94 @@ void mMenu::复制内容_Click() {
 
 void mMenu::删除记录_Click() {
     FavList *list = quickList();
-    const int row = recordRow(list);
-    if (row < 0)
+    const auto selected = selectedRecord(list);
+    if (!selected) {
+        FMain::QuickListAutoClose = true;
         return;
+    }
+    const auto [row, id] = *selected;
     const QString question = QStringLiteral("是否删除当前记录 ") + list->loader().text(row, col::Title);
-    if (msg::MsgBox(question, msg::YesNoInfo, QString::fromUtf8(msg::AppTitle)) != msg::Yes)
-        return;
-    if (DataEdit::DeleteRecord(idOf(list, row))) {
-        list->removeRow(row);
-        list->setArr(true);
-    } else {
-        refused(list, QStringLiteral("删除失败"));
+    // A click on the question box is no click outside the list.
+    FMain::QuickListAutoClose = false;
+    if (msg::MsgBox(question, msg::YesNoInfo, QString::fromUtf8(msg::AppTitle)) == msg::Yes) {
+        if (const DataEdit::Failure failure = DataEdit::DeleteRecord(id);
+            failure == DataEdit::Failure::None) {
+            list->removeRow(row);
+            list->setArr(true);
+        } else {
+            refused(list, QStringLiteral("删除失败"), failure);
+        }
     }
     FMain::QuickListAutoClose = true;
 }
 
 void mMenu::添加为常用_Click() {
-    if (FavList *list = quickList(); list && recordRow(list) >= 0) {
-        if (DataEdit::SetCommonFlag(idOf(list, recordRow(list)), true)) {
-            // The row itself shows the flag from the next filling on.
-            list->setArr(true);
-            list->ts->setText(QStringLiteral("选定内容已添加到常用中"));
-        } else {
-            refused(list, QStringLiteral("添加失败"));
+    if (FavList *list = quickList()) {
+        if (const auto selected = selectedRecord(list)) {
+            if (const auto failure = DataEdit::SetCommonFlag(selected->second, true);
+                failure == DataEdit::Failure::None) {
+                // The row itself shows the flag from the next filling on.
+                list->setArr(true);
+                list->ts->setText(QStringLiteral("选定内容已添加到常用中"));
+            } else {
+                refused(list, QStringLiteral("添加失败"), failure);
+            }
         }
     }
     FMain::QuickListAutoClose = true;
 }
 
 void mMenu::从常用中删除_Click() {
-    if (FavList *list = quickList(); list && recordRow(list) >= 0) {
-        const int row = recordRow(list);
-        if (DataEdit::SetCommonFlag(idOf(list, row), false)) {
-            // Gone from the list whatever category it shows.
-            list->removeRow(row);
-            list->setArr(true);
-        } else {
-            refused(list, QStringLiteral("移出常用失败"));
+    if (FavList *list = quickList()) {
+        if (const auto selected = selectedRecord(list)) {
+            if (const auto failure = DataEdit::SetCommonFlag(selected->second, false);
+                failure == DataEdit::Failure::None) {
+                // Gone from the list whatever category it shows.
+                list->removeRow(selected->first);
+                list->setArr(true);
+            } else {
+                refused(list, QStringLiteral("移出常用失败"), failure);
+            }
         }
     }
     FMain::QuickListAutoClose = true;
 }
 
 void mMenu::设置取消特别关注_Click() {
-    if (FavList *list = quickList(); list && recordRow(list) >= 0) {
-        const int row = recordRow(list);
-        QString title = list->loader().text(row, col::Title);
-        // The store drops the title's apostrophes; the row shows what is stored.
-        if (DataEdit::ToggleSpecialMark(idOf(list, row), title)) {
-            if (title.contains(DataEdit::SpecialMark))
-                list->setRowTitle(row, title.remove(DataEdit::SpecialMark), RowColour::Normal);
-            else
-                list->setRowTitle(row, DataEdit::SpecialMark + title, RowColour::Special);
-            list->setArr(true);
-        } else {
-            refused(list, QStringLiteral("设置失败"));
+    if (FavList *list = quickList()) {
+        if (const auto selected = selectedRecord(list)) {
+            // The stored title is toggled, not the one the row shows: the row
+            // may be older than the library.
+            QString title;
+            if (const auto failure = DataEdit::ToggleSpecialMark(selected->second, &title);
+                failure == DataEdit::Failure::None) {
+                list->setRowTitle(selected->first, title,
+                                  title.contains(QStringLiteral("★★")) ? RowColour::Special
+                                                                       : RowColour::Normal);
+                list->setArr(true);
+            } else {
+                refused(list, QStringLiteral("设置失败"), failure);
+            }
         }
     }
     FMain::QuickListAutoClose = true;
 }
 
 void mMenu::备份数据库_Click() {
-    FMain::QuickListAutoClose = true;
-    // The store tells the user how the copy went.
+    // The store tells the user how the copy went, in a box that is no click
+    // outside the list.
+    FMain::QuickListAutoClose = false;
     DataEdit::BackupLibrary();
+    FMain::QuickListAutoClose = true;
 }
 
 void mMenu::清空数据库_Click() {
-    if (!DataEdit::ConfirmClearLibrary())
-        return;
-    if (FavList *list = quickList()) {
-        list->clearRows();
-        list->setArr(true);
+    FMain::QuickListAutoClose = false;
+    if (DataEdit::ConfirmClearLibrary()) {
+        if (FavList *list = quickList()) {
+            list->clearRows();
+            list->setArr(true);
+        }
     }
     FMain::QuickListAutoClose = true;
 }

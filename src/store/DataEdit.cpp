@@ -36,6 +36,27 @@ bool libraryExists(const QString &path) {
     return !path.isEmpty() && QFileInfo(path).isFile();
 }
 
+// What a failed open or statement means to the user.
+Failure failureOf(const store::SqliteDb &db) {
+    switch (db.errorCode()) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return Failure::Locked;
+    case SQLITE_NOTADB:
+    case SQLITE_ERROR: // a fixed statement refused: no table VBcode or a column missing
+        return Failure::NotALibrary;
+    case SQLITE_CORRUPT:
+        return Failure::Damaged;
+    default:
+        return Failure::Unreadable;
+    }
+}
+
+void report(Failure *why, Failure failure) {
+    if (why)
+        *why = failure;
+}
+
 // Table and column names are concatenated into statements, so only the known
 // names pass, and always in their own spelling.
 std::optional<QString> knownTable(const QString &name) {
@@ -58,14 +79,14 @@ QString changeStamp() {
 
 // Inserts the record under id, or under a fresh random key when id is taken.
 // Runs inside the caller's transaction.
-std::optional<qint32> storeRecord(store::SqliteDb &db, const EditorRecord &record, qint32 id) {
+std::optional<qint64> storeRecord(store::SqliteDb &db, const EditorRecord &record, qint64 id) {
     store::SqliteStatement taken(db, QStringLiteral("SELECT 1 FROM VBcode WHERE ID = ?1 LIMIT 1"));
     store::SqliteStatement insert(
         db, QStringLiteral("INSERT INTO VBcode (ID, MoudleName, TypeName, CodeName, Code, "
                            "ChangeTime, IsUsed) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)"));
     if (!taken.isValid() || !insert.isValid())
         return std::nullopt;
-    qint32 key = id;
+    qint64 key = id;
     for (int draw = 0;; ++draw) {
         taken.reset();
         if (!taken.bind(1, key))
@@ -125,18 +146,25 @@ class TextColumn {
 // when the file cannot be read or the statement fails, also half-way (a part
 // of the library is never handed out as the whole).
 std::optional<std::vector<std::vector<QVariant>>> readColumns(const QString &path, const QString &sql,
-                                                              const QVariantList &params) {
-    if (!libraryExists(path))
+                                                              const QVariantList &params, Failure *why) {
+    report(why, Failure::None);
+    if (!libraryExists(path)) {
+        report(why, Failure::Missing);
         return std::nullopt;
+    }
     store::SqliteDb db;
-    if (!db.openExisting(path, BusyTimeoutMs))
+    if (!db.openExisting(path, BusyTimeoutMs)) {
+        report(why, failureOf(db));
         return std::nullopt;
+    }
     // Whole-library reads go through the file's pages mapped into memory
     // rather than copied out one by one.
     db.exec("PRAGMA mmap_size = 268435456");
     store::SqliteStatement statement(db, sql.trimmed());
-    if (!statement.isValid() || !statement.bindAll(params))
+    if (!statement.isValid() || !statement.bindAll(params)) {
+        report(why, failureOf(db));
         return std::nullopt;
+    }
     const int columnCount = statement.columnCount();
     if (columnCount == 0)
         return std::nullopt;
@@ -152,7 +180,11 @@ std::optional<std::vector<std::vector<QVariant>>> readColumns(const QString &pat
                 column.push_back(statement.value(c));
         }
     }
-    if (rc != SQLITE_DONE || columns.front().empty())
+    if (rc != SQLITE_DONE) {
+        report(why, failureOf(db));
+        return std::nullopt;
+    }
+    if (columns.front().empty())
         return std::nullopt;
     return columns;
 }
@@ -263,10 +295,19 @@ std::vector<int> listOrder(const std::vector<QVariant> &common, const std::vecto
     return order;
 }
 
-// Runs one update on the library and says whether it changed a row.
-bool updateOne(const QString &sql, const QVariantList &params) {
-    int rows = 0;
-    return ExecSql(sql, params, &rows) && rows > 0;
+// Runs one statement on the library; with mustChange, a statement that
+// changed no row counts as naming no record.
+Failure run(const QString &sql, const QVariantList &params, bool mustChange) {
+    const QString path = LibraryPath();
+    if (!libraryExists(path))
+        return Failure::Missing;
+    store::SqliteDb db;
+    if (!db.openExisting(path, BusyTimeoutMs))
+        return failureOf(db);
+    store::SqliteStatement statement(db, sql);
+    if (!statement.isValid() || !statement.bindAll(params) || !statement.run())
+        return failureOf(db);
+    return mustChange && db.changes() == 0 ? Failure::NoSuchRecord : Failure::None;
 }
 
 } // namespace
@@ -307,27 +348,40 @@ QDateTime Now() {
     return s_clock ? s_clock() : QDateTime::currentDateTime();
 }
 
-std::optional<qint32> IdFromCaption(const QString &caption) {
+std::optional<qint64> IdFromCaption(const QString &caption) {
     const QString text = caption.trimmed();
     qsizetype i = 0;
     bool negative = false;
     if (i < text.size() && (text[i] == u'-' || text[i] == u'+'))
         negative = text[i++] == u'-';
+    // Accumulated as a negative number, whose range reaches one further.
     qint64 value = 0;
+    constexpr qint64 lowest = std::numeric_limits<qint64>::min();
     for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-        value = value * 10 + (text[i].unicode() - u'0');
-        if (value > qint64(std::numeric_limits<qint32>::max()) + 1)
+        const int digit = text[i].unicode() - u'0';
+        if (value < (lowest + digit) / 10)
             return std::nullopt;
+        value = value * 10 - digit;
     }
     if (negative)
-        value = -value;
-    if (value > std::numeric_limits<qint32>::max())
+        return value;
+    if (value == lowest)
         return std::nullopt;
-    return qint32(value);
+    return -value;
 }
 
-RowArray GetRecordset(const QString &path, const QString &sql, const QVariantList &params) {
-    auto columns = readColumns(path, sql, params);
+std::optional<qint64> IdFromText(const QString &text) {
+    const qsizetype sign = text.startsWith(u'-') ? 1 : 0;
+    if (text.size() == sign)
+        return std::nullopt;
+    for (qsizetype i = sign; i < text.size(); ++i)
+        if (text[i] < u'0' || text[i] > u'9')
+            return std::nullopt;
+    return IdFromCaption(text);
+}
+
+RowArray GetRecordset(const QString &path, const QString &sql, const QVariantList &params, Failure *why) {
+    auto columns = readColumns(path, sql, params, why);
     if (!columns)
         return {};
     return RowArray(std::move(*columns));
@@ -358,7 +412,8 @@ RowArray GetDistinctValues(const QString &path, const QString &table, const QStr
     return GetRecordset(path, QStringLiteral("SELECT DISTINCT ") + *c + QStringLiteral(" FROM ") + *t);
 }
 
-RowArray GetAllRecords(const QString &path, const QString &table) {
+RowArray GetAllRecords(const QString &path, const QString &table, Failure *why) {
+    report(why, Failure::None);
     const auto t = knownTable(table);
     if (!t)
         return {};
@@ -371,7 +426,7 @@ RowArray GetAllRecords(const QString &path, const QString &table) {
                                QStringLiteral("SELECT ID, MoudleName, TypeName, CodeName, Code, ChangeTime, "
                                               "IsUsed FROM ") +
                                    *t,
-                               {});
+                               {}, why);
     if (!columns)
         return {};
     std::vector<int> order = listOrder((*columns)[6], (*columns)[5]);
@@ -386,7 +441,7 @@ AddResult AddRecordFromEditor(const EditorRecord &record) {
     return InsertRecordFromEditor(record) ? AddResult::Stored : AddResult::Failed;
 }
 
-std::optional<qint32> InsertRecordFromEditor(const EditorRecord &record) {
+std::optional<qint64> InsertRecordFromEditor(const EditorRecord &record) {
     const auto id = IdFromCaption(record.id);
     const QString path = LibraryPath();
     if (!id || !libraryExists(path))
@@ -423,24 +478,85 @@ bool ReplaceRecordFromEditor(const EditorRecord &record) {
     return stored && transaction.commit();
 }
 
-bool DeleteRecord(qint32 id) {
-    return updateOne(QStringLiteral("DELETE FROM VBcode WHERE ID = ?1"), {id});
+bool HasAnyRecord(Failure &why) {
+    // All seven columns are named, so a file without them is told apart from
+    // an empty library.
+    const RowArray first = GetRecordset(
+        LibraryPath(),
+        QStringLiteral(
+            "SELECT ID, MoudleName, TypeName, CodeName, Code, ChangeTime, IsUsed FROM VBcode LIMIT 1"),
+        {}, &why);
+    return first.isArray();
 }
 
-bool SetCommonFlag(qint32 id, bool common) {
-    return updateOne(QStringLiteral("UPDATE VBcode SET IsUsed = ?1 WHERE ID = ?2"),
-                     {common ? CommonFlag : QString(QLatin1String("")), id});
+Failure DeleteRecord(qint64 id) {
+    return run(QStringLiteral("DELETE FROM VBcode WHERE ID = ?1"), {id}, true);
 }
 
-bool ToggleSpecialMark(qint32 id, QString &title) {
+Failure SetCommonFlag(qint64 id, bool common) {
+    return run(QStringLiteral("UPDATE VBcode SET IsUsed = ?1 WHERE ID = ?2"),
+               {common ? CommonFlag : QString(QLatin1String("")), id}, true);
+}
+
+Failure ToggleSpecialMark(qint64 id, QString *newTitle) {
+    const QString path = LibraryPath();
+    if (!libraryExists(path))
+        return Failure::Missing;
+    store::SqliteDb db;
+    if (!db.openExisting(path, BusyTimeoutMs))
+        return failureOf(db);
+    // The title is read and written under one lock: a title changed since
+    // the list was filled, by this program or another, is the one toggled.
+    store::SqliteTransaction transaction(db);
+    if (!transaction.isActive())
+        return failureOf(db);
+    store::SqliteStatement read(db, QStringLiteral("SELECT CodeName FROM VBcode WHERE ID = ?1"));
+    if (!read.bind(1, id))
+        return failureOf(db);
+    const int rc = read.step();
+    if (rc == SQLITE_DONE)
+        return Failure::NoSuchRecord;
+    if (rc != SQLITE_ROW)
+        return failureOf(db);
+    QString title = read.value(0).toString();
     title.remove(u'\'');
-    const QString newTitle =
-        title.contains(SpecialMark) ? QString(title).remove(SpecialMark) : SpecialMark + title;
-    return updateOne(QStringLiteral("UPDATE VBcode SET CodeName = ?1 WHERE ID = ?2"), {newTitle, id});
+    title = title.contains(SpecialMark) ? title.remove(SpecialMark) : SpecialMark + title;
+    store::SqliteStatement write(db, QStringLiteral("UPDATE VBcode SET CodeName = ?1 WHERE ID = ?2"));
+    if (!write.bindAll({title, id}) || !write.run() || !transaction.commit())
+        return failureOf(db);
+    if (newTitle)
+        *newTitle = title;
+    return Failure::None;
 }
 
-bool ClearLibrary() {
-    return ExecSql(QStringLiteral("DELETE FROM VBcode WHERE ID > 0"));
+Failure ClearLibrary() {
+    return run(QStringLiteral("DELETE FROM VBcode WHERE ID > 0"), {}, false);
+}
+
+QString describe(Failure failure) {
+    switch (failure) {
+    case Failure::None:
+        return QString();
+    case Failure::Missing:
+        return QStringLiteral("缺少Vbcode.mb文件");
+    case Failure::Locked:
+        return QStringLiteral("VBCode.mdb正被其他程序占用");
+    case Failure::NotALibrary:
+        return QStringLiteral("VBCode.mdb不是文本库文件");
+    case Failure::Damaged:
+        return QStringLiteral("VBCode.mdb已损坏");
+    case Failure::Unreadable:
+        return QStringLiteral("VBCode.mdb无法打开或写入");
+    case Failure::NoSuchRecord:
+        return QStringLiteral("记录已不存在");
+    }
+    return QString();
+}
+
+QString describeReadFailure(Failure failure) {
+    if (failure == Failure::None || failure == Failure::Missing)
+        return describe(failure);
+    return QStringLiteral("无法读取文本库：") + describe(failure);
 }
 
 } // namespace DataEdit

@@ -56,6 +56,22 @@ struct EditorRecord {
 
 enum class AddResult { Stored, MissingFile, Failed };
 
+// Why the library could not be read or changed.
+enum class Failure {
+    None,
+    Missing,      // no file at the library path
+    Locked,       // another program holds the file
+    NotALibrary,  // not an SQLite file, or without the table VBcode and its columns
+    Damaged,      // SQLite reports the file as corrupt
+    Unreadable,   // the system refused to open or write the file
+    NoSuchRecord, // the ID names no record (any more)
+};
+// The user's words for a failure: the store's missing-file message, or why
+// the library could not be used.
+QString describe(Failure failure);
+// The same for a library that could not be read: "无法读取文本库：" and the reason.
+QString describeReadFailure(Failure failure);
+
 inline const QString CommonFlag = QStringLiteral("常用");
 inline const QString SpecialMark = QStringLiteral("★★　");
 inline const QString TableName = QStringLiteral("VBcode");
@@ -72,21 +88,29 @@ void SetClock(std::function<QDateTime()> clock);
 QDateTime Now();
 
 // The numeric value of the leading digits of an ID caption (an optional sign
-// first); empty or no digits give 0, a value beyond 32 bits gives no value.
-std::optional<qint32> IdFromCaption(const QString &caption);
+// first); empty or no digits give 0, a value beyond 64 bits gives no value.
+std::optional<qint64> IdFromCaption(const QString &caption);
+// The same for an ID that must be a whole number and nothing else (an ID
+// column read back from a list): anything else gives no value.
+std::optional<qint64> IdFromText(const QString &text);
 
 // The primitives. sql is a fixed text of the caller; values go in params
 // (?1, ?2, ...). GetRecordset reads from the given file, ExecSql writes to
 // the library; rowsAffected receives the rows the statement changed.
-RowArray GetRecordset(const QString &path, const QString &sql, const QVariantList &params = {});
+RowArray GetRecordset(const QString &path, const QString &sql, const QVariantList &params = {},
+                      Failure *why = nullptr);
 bool ExecSql(const QString &sql, const QVariantList &params = {}, int *rowsAffected = nullptr);
 
 // Reads. table must be "VBcode" and column one of its seven columns;
 // anything else gives the empty result without touching the file.
 RowArray GetDistinctValues(const QString &path, const QString &table, const QString &column);
 // Every record, whole rows in column order: common records first, the newest
-// change stamp first within each group.
-RowArray GetAllRecords(const QString &path, const QString &table);
+// change stamp first within each group. An empty result with why left at
+// None is an empty library; otherwise why says what went wrong.
+RowArray GetAllRecords(const QString &path, const QString &table, Failure *why = nullptr);
+// Whether the library holds at least one record, without reading them; on
+// false, why tells an empty library (None) from one that cannot be read.
+bool HasAnyRecord(Failure &why);
 
 // The editor's add button: shows "缺少Vbcode.mb文件" when the library is
 // missing; says whether the record was stored.
@@ -98,18 +122,18 @@ bool ReplaceRecordFromEditor(const EditorRecord &record);
 // Stores the editor's values as a new record and returns the ID it was
 // stored under: the editor's ID, or a fresh unused random key from 0 to
 // 999999 when that one is already taken.
-std::optional<qint32> InsertRecordFromEditor(const EditorRecord &record);
+std::optional<qint64> InsertRecordFromEditor(const EditorRecord &record);
 
-// true only when a record was deleted.
-bool DeleteRecord(qint32 id);
-// Marks ("常用") or unmarks the record as common; true when the record exists.
-bool SetCommonFlag(qint32 id, bool common);
-// Removes every apostrophe from title (the caller keeps that form), then puts
-// the mark "★★　" in front of it or, when it holds the mark anywhere, removes
-// every mark, and stores the result; true when the record exists.
-bool ToggleSpecialMark(qint32 id, QString &title);
-// Deletes every record whose ID is greater than 0; true when that ran.
-bool ClearLibrary();
+// None only when a record was deleted.
+Failure DeleteRecord(qint64 id);
+// Marks ("常用") or unmarks the record as common.
+Failure SetCommonFlag(qint64 id, bool common);
+// Works on the title stored now, in one transaction: removes every
+// apostrophe, then puts the mark "★★　" in front or, when the title holds the
+// mark anywhere, removes every mark. newTitle receives the stored result.
+Failure ToggleSpecialMark(qint64 id, QString *newTitle = nullptr);
+// Deletes every record whose ID is greater than 0.
+Failure ClearLibrary();
 
 // Copies the library into "backup" below the program folder as
 // "yyyyMMdd hhmm" + "VBCode.mdb" and tells the user the outcome; true when

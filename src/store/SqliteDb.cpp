@@ -32,6 +32,7 @@ bool SqliteDb::openExisting(const QString &path, int busyMs) {
     close();
     const QFileInfo info(path);
     if (!info.isFile()) {
+        m_openCode = SQLITE_CANTOPEN;
         m_openError =
             QString::fromStdString(std::make_error_code(std::errc::no_such_file_or_directory).message());
         return false;
@@ -47,6 +48,7 @@ bool SqliteDb::openOrCreate(const QString &path, int busyMs) {
 
 bool SqliteDb::open(const QString &absolutePath, int flags, int busyMs) {
     m_openError.clear();
+    m_openCode = 0;
     // An absolute path never starts with "file:", so it is never taken for a URI.
     // A connection lives within one call on one thread, so SQLite's own
     // locking of the connection is not needed.
@@ -54,6 +56,7 @@ bool SqliteDb::open(const QString &absolutePath, int flags, int busyMs) {
         sqlite3_open_v2(absolutePath.toUtf8().constData(), &m_db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         m_openError = errorText();
+        m_openCode = rc & 0xff;
         close();
         return false;
     }
@@ -79,6 +82,10 @@ QString SqliteDb::errorText() const {
     if (osError && systemError != 0)
         return QString::fromLocal8Bit(std::system_category().message(systemError));
     return QString::fromUtf8(sqlite3_errmsg(m_db));
+}
+
+int SqliteDb::errorCode() const {
+    return m_db ? sqlite3_errcode(m_db) & 0xff : m_openCode;
 }
 
 SqliteStatement::SqliteStatement(const SqliteDb &db, const QString &sql) {

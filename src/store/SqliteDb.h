@@ -37,6 +37,9 @@ class SqliteDb {
     // Why the last open or statement failed, in the words of the system
     // where it reported an OS error, otherwise in SQLite's.
     QString errorText() const;
+    // The SQLite result code (primary, without the extended bits) of the last
+    // failed open or statement.
+    int errorCode() const;
 
     // Tests emulate a write-protected library with this (chmod does not
     // protect a file from root).
@@ -46,6 +49,7 @@ class SqliteDb {
     bool open(const QString &path, int flags, int busyMs);
     sqlite3 *m_db = nullptr;
     QString m_openError;
+    int m_openCode = 0;
 };
 
 class SqliteStatement {

@@ -197,8 +197,7 @@ class TestEditor : public QObject {
 
         e->ID1->setText("99"); // no such record
         e->DeleteCom->click();
-        QCOMPARE(env->boxes.takeLast(),
-                 QString("Vemo文本收集器|删除失败：文本库中没有这条记录，或文本库无法写入"));
+        QCOMPARE(env->boxes.takeLast(), QString("Vemo文本收集器|删除失败：记录已不存在"));
         QVERIFY(e->DeleteCom->isVisibleTo(e));
 
         e->ID1->setText("0"); // not a key: no question at all

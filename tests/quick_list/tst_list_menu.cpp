@@ -8,6 +8,7 @@
 #include "editor/mEdit.h"
 #include "quick_list/FavList.h"
 #include "quick_list/mMenu.h"
+#include "settings/Settings.h"
 #include "store/DataEdit.h"
 #include "store/LibrarySchema.h"
 
@@ -43,14 +44,14 @@ class TestListMenu : public QObject {
     FavList *list = nullptr;
 
     mMenu *menu() { return Forms::Form<mMenu>::get(); }
-    int rowOf(int id) const {
+    int rowOf(qint64 id) const {
         for (int row = 0; row < list->loader().rowCount(); ++row)
             if (list->loader().text(row, col::Id) == QString::number(id))
                 return row;
         return -1;
     }
     // Selects the row of the record and prepares the menu on it.
-    void rightClick(int id) {
+    void rightClick(qint64 id) {
         QVERIFY2(rowOf(id) >= 0, "record not listed");
         list->selectRow(rowOf(id));
         menu()->prepare(list);
@@ -126,7 +127,8 @@ class TestListMenu : public QObject {
         menu()->删除记录->trigger();
         QCOMPARE(m_env->boxes, QStringList{"Vemo文本收集器|是否删除当前记录 客户's 回复"});
         QCOMPARE(cell("SELECT count(*) FROM VBcode WHERE ID = 2"), QStringLiteral("1"));
-        QVERIFY(!FMain::QuickListAutoClose);
+        QVERIFY(FMain::QuickListAutoClose); // a No gives the list back its closing and hovering
+        rightClick(2);
 
         menu()->删除记录->trigger();
         QCOMPARE(rowOf(2), -1);
@@ -160,7 +162,7 @@ class TestListMenu : public QObject {
         for (const auto &[item, failure] : items) {
             rightClick(2);
             item->trigger();
-            QCOMPARE(list->ts->text(), failure + QStringLiteral("：记录已不存在或数据库无法写入"));
+            QCOMPARE(list->ts->text(), failure + QStringLiteral("：记录已不存在"));
             QCOMPARE(list->loader().text(rowOf(2), col::Title), QStringLiteral("客户's 回复"));
         }
     }
@@ -186,12 +188,73 @@ class TestListMenu : public QObject {
         QCOMPARE(m_env->boxes, QStringList{"Vemo文本收集器|是否清空所在记录，该操作不可恢复"});
         QCOMPARE(cell("SELECT count(*) FROM VBcode"), QStringLiteral("4"));
         QCOMPARE(list->loader().rowCount(), 2);
-        QVERIFY(!FMain::QuickListAutoClose);
+        QVERIFY(FMain::QuickListAutoClose);
 
+        menu()->prepare(list);
         menu()->清空数据库->trigger();
         QCOMPARE(cell("SELECT group_concat(ID) FROM VBcode"), QStringLiteral("0"));
         QCOMPARE(list->loader().rowCount(), 0);
         QVERIFY(FMain::QuickListAutoClose);
+    }
+
+    // A menu closed without a choice gives the list back its closing and hovering.
+    void dismissedMenuGivesThePermissionBack() {
+        menu()->popupFor(list, list->mapToGlobal(QPoint(200, 60)));
+        QVERIFY(!FMain::QuickListAutoClose);
+        QTRY_VERIFY(menu()->ListMenu->isVisible());
+        QTest::keyClick(menu()->ListMenu, Qt::Key_Escape);
+        QTRY_VERIFY(!menu()->ListMenu->isVisible());
+        QVERIFY(FMain::QuickListAutoClose);
+    }
+
+    // The rows may be older than the library: the last-used row of a record
+    // renamed since, or a library replaced while the list is open. Every
+    // action goes by the ID, and an ID beyond 32 bits is its own record.
+    void actionsGoByTheStoredRecord() {
+        QVERIFY(DataEdit::ExecSql(QStringLiteral(
+            "INSERT INTO VBcode VALUES (99999999999, '大号', 'Sub', '大号记录', 'big', '20240105', "
+            "'常用')")));
+        const QString sep(LastUsedSeparator);
+        SaveSet(settings::keys::LastRecord, sep + "客户's 回复" + sep + "您好" + sep + sep + "常用" + sep +
+                                                "邮件" + sep + "2" + sep + "详");
+        list->setArr(true);
+        list->加载列表(CommonCategory, false);
+        QVERIFY(list->loader().isLastUsedRow(0));
+        QVERIFY(DataEdit::ExecSql(QStringLiteral("UPDATE VBcode SET CodeName = '改过的标题' WHERE ID = 2")));
+        list->selectRow(0);
+        menu()->prepare(list);
+        menu()->设置取消特别关注->trigger();
+        QCOMPARE(cell("SELECT CodeName FROM VBcode WHERE ID = 2"), QStringLiteral("★★　改过的标题"));
+        QCOMPARE(list->loader().text(0, col::Title), QStringLiteral("★★　改过的标题"));
+
+        // Deleting the record of ID 99999999999 asks about it and deletes it, not record 0.
+        rightClick(99999999999);
+        m_env->answers = {msg::Yes};
+        menu()->删除记录->trigger();
+        QCOMPARE(m_env->boxes.last(), QStringLiteral("Vemo文本收集器|是否删除当前记录 大号记录"));
+        QCOMPARE(cell("SELECT group_concat(ID) FROM VBcode WHERE ID IN (0, 99999999999)"),
+                 QStringLiteral("0"));
+
+        // The library was replaced: the record is gone, nothing changes, and the list says so.
+        QVERIFY(DataEdit::ExecSql(QStringLiteral("DELETE FROM VBcode WHERE ID = 2")));
+        list->selectRow(0);
+        menu()->prepare(list);
+        menu()->设置取消特别关注->trigger();
+        QCOMPARE(list->ts->text(), QStringLiteral("设置失败：记录已不存在"));
+        QCOMPARE(list->loader().text(0, col::Title), QStringLiteral("★★　改过的标题"));
+
+        // A row whose ID is no number refuses every record action.
+        SaveSet(settings::keys::LastRecord,
+                sep + "坏的" + sep + "x" + sep + sep + "常用" + sep + "邮件" + sep + "2x" + sep + "详");
+        list->加载列表(CommonCategory, false);
+        list->selectRow(0);
+        const QString before = cell("SELECT group_concat(ID || CodeName || IsUsed) FROM VBcode");
+        for (QAction *item : {menu()->删除记录, menu()->添加为常用, menu()->设置取消特别关注}) {
+            menu()->prepare(list);
+            item->trigger();
+            QCOMPARE(list->ts->text(), QStringLiteral("记录编号无效，未做任何修改"));
+        }
+        QCOMPARE(cell("SELECT group_concat(ID || CodeName || IsUsed) FROM VBcode"), before);
     }
 
     void changeAndMarkKeepTheRestOfTheRecord() {

@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cerrno>
@@ -71,7 +72,7 @@ class TestStore : public QObject {
     QString lib;
 
     void makeLibrary() { QVERIFY(Raw(lib).exec(QString::fromLatin1(librarySchema::CreateSql))); }
-    void put(int id, const QString &title, const QString &stamp, const QString &common = QString()) {
+    void put(qint64 id, const QString &title, const QString &stamp, const QString &common = QString()) {
         const QString flag = common.isNull() ? QStringLiteral("NULL") : "'" + common + "'";
         QVERIFY(
             Raw(lib).exec(QStringLiteral("INSERT INTO VBcode VALUES (%1, 'g', 'Sub', '%2', 'code', '%3', %4)")
@@ -81,7 +82,7 @@ class TestStore : public QObject {
     int count(const QString &where = QStringLiteral("1")) {
         return Raw(lib).rows("SELECT count(*) FROM VBcode WHERE " + where).value(0).toInt();
     }
-    QString field(const QString &column, int id) {
+    QString field(const QString &column, qint64 id) {
         return Raw(lib)
             .rows(QStringLiteral("SELECT %1 FROM VBcode WHERE ID = %2").arg(column).arg(id))
             .value(0);
@@ -136,10 +137,23 @@ class TestStore : public QObject {
     }
 
     void idCaptions() {
-        const QList<QPair<QString, std::optional<qint32>>> cases = {
-            {"00000042", 42}, {"", 0}, {"12ab3", 12}, {"abc", 0}, {"-5", -5}, {"99999999999", std::nullopt}};
+        const QList<QPair<QString, std::optional<qint64>>> cases = {
+            {"00000042", 42},
+            {"", 0},
+            {"12ab3", 12},
+            {"abc", 0},
+            {"-5", -5},
+            {"99999999999", 99999999999},
+            {"9223372036854775807", std::numeric_limits<qint64>::max()},
+            {"-9223372036854775808", std::numeric_limits<qint64>::min()},
+            {"9223372036854775808", std::nullopt},
+            {"123456789012345678901", std::nullopt}};
         for (const auto &[caption, id] : cases)
             QVERIFY2(IdFromCaption(caption) == id, qPrintable(caption));
+        // An ID read back from a list is a whole number or nothing.
+        for (const QString text : {"", "-", "2x", "abc", " 2", "123456789012345678901"})
+            QVERIFY2(!IdFromText(text), qPrintable(text));
+        QCOMPARE(IdFromText("-99999999999"), -99999999999);
     }
 
     void takenKeyGetsAFreshOne() {
@@ -149,7 +163,7 @@ class TestStore : public QObject {
         QVERIFY(second && *second != 42 && *second >= 0 && *second < 1000000);
         QCOMPARE(count(), 2); // the same text twice gives two records
         QCOMPARE(field("CodeName", *second), QStringLiteral("first"));
-        QVERIFY(DeleteRecord(42)); // every ID names one record
+        QCOMPARE(DeleteRecord(42), Failure::None); // every ID names one record
         QCOMPARE(count(), 1);
     }
 
@@ -234,22 +248,34 @@ class TestStore : public QObject {
         put(42, "a", "20200101000000");
         put(0, "zero", "20200101000000");
         put(-3, "negative", "20200101000000");
-        QVERIFY(SetCommonFlag(42, true));
+        put(99999999999, "big", "20200101000000");
+        QCOMPARE(SetCommonFlag(42, true), Failure::None);
         QCOMPARE(field("IsUsed", 42), QStringLiteral("常用"));
-        QVERIFY(SetCommonFlag(42, false));
+        QCOMPARE(SetCommonFlag(42, false), Failure::None);
         QCOMPARE(field("IsUsed", 42), QString());
-        QVERIFY(!SetCommonFlag(999, true));
-        QVERIFY(!DeleteRecord(999));
+        QCOMPARE(SetCommonFlag(999, true), Failure::NoSuchRecord);
+        QCOMPARE(DeleteRecord(999), Failure::NoSuchRecord);
+        // IDs beyond 32 bits name their own record, never record 0.
+        QCOMPARE(SetCommonFlag(*IdFromCaption("99999999999"), true), Failure::None);
+        QCOMPARE(field("IsUsed", 0) + field("IsUsed", 99999999999), QStringLiteral("常用"));
+        QCOMPARE(DeleteRecord(*IdFromCaption("99999999999")), Failure::None);
+        QCOMPARE(count("ID = 0"), 1);
 
-        // The mark goes on and off; an apostrophe is dropped, marks in the middle go too.
-        const QList<QPair<QString, QString>> toggles = {
-            {"It's done", "★★　Its done"}, {"★★　Its done", "Its done"}, {"ab★★　cd★★　", "abcd"}};
-        for (auto [title, stored] : toggles) {
-            QVERIFY(ToggleSpecialMark(42, title));
-            QCOMPARE(field("CodeName", 42), stored);
+        // The mark goes on and off the title as stored now, whatever the
+        // caller last saw; an apostrophe is dropped, marks in the middle go too.
+        const QList<QPair<QString, QString>> toggles = {{"It's done", "★★　Its done"},
+                                                        {"★★　Its done", "Its done"},
+                                                        {"ab★★　cd★★　", "abcd"},
+                                                        {"renamed 'since'", "★★　renamed since"}};
+        for (const auto &[stored, toggled] : toggles) {
+            QVERIFY(Raw(lib).exec(QStringLiteral("UPDATE VBcode SET CodeName = '%1' WHERE ID = 42")
+                                      .arg(QString(stored).replace("'", "''"))));
+            QString title;
+            QCOMPARE(ToggleSpecialMark(42, &title), Failure::None);
+            QCOMPARE(title, toggled);
+            QCOMPARE(field("CodeName", 42), toggled);
         }
-        QString title = QStringLiteral("t");
-        QVERIFY(!ToggleSpecialMark(2, title));
+        QCOMPARE(ToggleSpecialMark(2), Failure::NoSuchRecord);
 
         // Clearing asks first and keeps the records of ID 0 and below.
         env->answers = {msg::No, msg::Yes};
@@ -261,36 +287,57 @@ class TestStore : public QObject {
         QCOMPARE(env->styles, (QList<int>{68, 68}));
     }
 
-    // Missing, empty, text, truncated, write-protected and locked files: every
-    // change fails and the bytes stay as they were.
+    // Missing, empty, text, truncated, column-missing, write-protected and
+    // locked files: every change fails, the bytes stay as they were, and a
+    // read says why it found nothing.
     void badFilesAreLeftAsTheyAre() {
         const auto everyChangeFails = [&] {
             QCOMPARE(AddRecordFromEditor(record("3", "t")), AddResult::Failed);
             QVERIFY(!ReplaceRecordFromEditor(record("1", "t")));
-            QVERIFY(!DeleteRecord(1));
-            QVERIFY(!SetCommonFlag(1, true));
-            QString title = QStringLiteral("t");
-            QVERIFY(!ToggleSpecialMark(1, title));
-            QVERIFY(!ClearLibrary());
+            QVERIFY(DeleteRecord(1) != Failure::None);
+            QVERIFY(SetCommonFlag(1, true) != Failure::None);
+            QVERIFY(ToggleSpecialMark(1) != Failure::None);
+            QVERIFY(ClearLibrary() != Failure::None);
         };
+        const auto readFails = [&](Failure expected) {
+            Failure why = Failure::None;
+            QVERIFY(!GetAllRecords(lib, TableName, &why).isArray());
+            QCOMPARE(why, expected);
+            QVERIFY(!HasAnyRecord(why));
+            QCOMPARE(why, expected);
+        };
+        readFails(Failure::Missing);
+        QCOMPARE(ClearLibrary(), Failure::Missing);
         makeLibrary();
+        Failure why = Failure::Locked;
+        QVERIFY(!HasAnyRecord(why));
+        QCOMPARE(why, Failure::None); // empty, and readable
         for (int i = 1; i <= 40; ++i)
             put(i, QString(500, u'x'), "20200101000000");
+        QVERIFY(HasAnyRecord(why));
         const QByteArray good = bytesOf(lib);
-        for (const QByteArray &content :
-             {QByteArray(), QByteArray("这不是数据库\nnot a database\n").repeated(50),
-              good.left(good.size() / 2)}) {
+        const QList<QPair<QByteArray, Failure>> files = {
+            {QByteArray(), Failure::NotALibrary},
+            {QByteArray("这不是数据库\nnot a database\n").repeated(50), Failure::NotALibrary},
+            {good.left(good.size() / 2), Failure::Damaged}};
+        for (const auto &[content, failure] : files) {
             QFile f(lib);
             QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
             f.write(content);
             f.close();
-            QVERIFY(!GetAllRecords(lib, TableName).isArray());
+            readFails(failure);
             QVERIFY(!GetDistinctValues(lib, TableName, "TypeName").isArray());
             everyChangeFails();
             QCOMPARE(bytesOf(lib), content);
             QVERIFY(!QFile::exists(lib + "-journal"));
         }
         QVERIFY(env->boxes.isEmpty());
+
+        // A table without the library's columns is no library either.
+        QVERIFY(QFile::remove(lib));
+        QVERIFY(Raw(lib).exec("CREATE TABLE VBcode (ID INTEGER PRIMARY KEY, Code TEXT);"
+                              "INSERT INTO VBcode VALUES (1, 'x')"));
+        readFails(Failure::NotALibrary);
 
         // Write-protected: read, not changed.
         QVERIFY(QFile::remove(lib));
@@ -315,13 +362,17 @@ class TestStore : public QObject {
             Raw other(lib);
             QVERIFY(other.exec("BEGIN EXCLUSIVE"));
             QVERIFY(other.exec("UPDATE VBcode SET CodeName = 'uncommitted'"));
-            QVERIFY(!DeleteRecord(1));
-            QVERIFY(!GetAllRecords(lib, TableName).isArray());
+            QCOMPARE(DeleteRecord(1), Failure::Locked);
+            Failure why = Failure::None;
+            QVERIFY(!GetAllRecords(lib, TableName, &why).isArray());
+            QCOMPARE(why, Failure::Locked);
+            QVERIFY(!HasAnyRecord(why));
+            QCOMPARE(why, Failure::Locked);
             QVERIFY(!ReplaceRecordFromEditor(record("1", "b")));
             env->boxes.clear();
             QVERIFY(!ConfirmClearLibrary()); // Yes, but nothing was cleared, and the user hears so
             QCOMPARE(env->boxes.last(),
-                     QStringLiteral("Vemo文本收集器|清空失败：数据库无法写入，记录未改变"));
+                     QStringLiteral("Vemo文本收集器|清空失败：VBCode.mdb正被其他程序占用，记录未改变"));
             QVERIFY(other.exec("ROLLBACK"));
         }
         QCOMPARE(field("CodeName", 1), QStringLiteral("a"));
@@ -333,23 +384,34 @@ class TestStore : public QObject {
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
             other.exec("COMMIT");
         });
-        const bool deleted = DeleteRecord(1);
+        const Failure deleted = DeleteRecord(1);
         finisher.join();
-        QVERIFY(deleted);
+        QCOMPARE(deleted, Failure::None);
         QCOMPARE(count(), 0);
     }
 
     void backupsAreDatedCopies() {
-        // A missing library: the system's own words, under the default title, and no success tip.
+        // A missing library: the system's own words, under the default title,
+        // no success tip, and the folder made all the same, with nothing in it.
         QVERIFY(!BackupLibrary());
         QCOMPARE(env->boxes,
                  QStringList{QStringLiteral("Vemo文本收集器|") + QString::fromLocal8Bit(strerror(ENOENT))});
         QCOMPARE(env->styles, QList<int>{0});
-        QVERIFY(QDir(backupDir()).isEmpty());
+        QVERIFY(QFileInfo(backupDir()).isDir());
+        QCOMPARE(QDir(backupDir()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).size(),
+                 0);
+        // Clearing a missing library says so in the store's own words.
+        env->boxes.clear();
+        env->answers = {msg::Yes};
+        QVERIFY(!ConfirmClearLibrary());
+        QCOMPARE(env->boxes.last(), QStringLiteral("Vemo文本收集器|缺少Vbcode.mb文件"));
         env->boxes.clear();
 
         makeLibrary();
         put(1, "a", "20200101000000");
+        // The copies may be used by whoever may use the library.
+        const auto mode = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther;
+        QVERIFY(QFile::setPermissions(lib, mode));
         setClock("2026-03-01T09:05:30");
         QVERIFY(BackupLibrary());
         QCOMPARE(env->boxes, QStringList{QStringLiteral("【Vemo】文本收集器提示您|数据库备份完成")});
@@ -362,6 +424,20 @@ class TestStore : public QObject {
         QCOMPARE(backup.entryList(QDir::Files), (QStringList{QStringLiteral("20260301 0905VBCode.mdb"),
                                                              QStringLiteral("20260302 1000VBCode.mdb")}));
         QCOMPARE(GetAllRecords(backup.filePath("20260301 0905VBCode.mdb"), TableName).rowCount(), 2);
+        for (const QFileInfo &copy : backup.entryInfoList(QDir::Files))
+            QCOMPARE(copy.permissions() & 0x7777, QFileInfo(lib).permissions() & 0x7777);
+
+        // A library SQLite cannot read is copied as it is: that copy matters most.
+        QByteArray damaged = bytesOf(lib);
+        damaged.truncate(damaged.size() / 2);
+        damaged.replace(0, 16, "garbage garbage!");
+        QFile f(lib);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(damaged);
+        f.close();
+        setClock("2026-03-03T11:00:00");
+        QVERIFY(BackupLibrary());
+        QCOMPARE(bytesOf(backup.filePath("20260303 1100VBCode.mdb")), damaged);
     }
 
     void backupIsConsistentDespiteOpenWritesAndCrashes() {
