@@ -222,8 +222,16 @@ void FavList::InitializationListView() {
 }
 
 void FavList::setArr(bool ArrKg) {
-    if (ArrKg || !m_loader.cache().isArray())
-        m_loader.setCache(RecordCache(DataEdit::GetAllRecords(DataEdit::LibraryPath(), DataEdit::TableName)));
+    if (!ArrKg && m_loader.cache().isArray())
+        return;
+    DataEdit::Failure why = DataEdit::Failure::None;
+    m_loader.setCache(
+        RecordCache(DataEdit::GetAllRecords(DataEdit::LibraryPath(), DataEdit::TableName, &why)));
+    // A library that cannot be read is not an empty one: no hints to add a
+    // first text, and the status line says why.
+    m_loader.setReadFailed(why != DataEdit::Failure::None);
+    if (why != DataEdit::Failure::None)
+        ts->setText(DataEdit::describeReadFailure(why));
 }
 
 bool FavList::加载列表(const QString &filter, bool search) {
@@ -341,6 +349,8 @@ void FavList::L1_MouseUp(Qt::MouseButton button, const QPoint &pos, const QPoint
             return;
         m_hoverColumn = index.column();
         if (m_hoverColumn == col::Detail) {
+            // The press hid the balloon; a click on "详" brings it back for this row.
+            DelTip();
             ShowItemTip(100);
         } else if (GetSet(settings::keys::ListClickMode, ClickExecutes) == ClickExecutes) {
             DelTip();
@@ -419,6 +429,9 @@ void FavList::Timer1_Timer() {
     const QPoint pos = QCursor::pos();
     const UsedCode::Rect r = UsedCode::GetFormRect(this);
     if (pos.x() >= r.left && pos.x() <= r.right && pos.y() >= r.top && pos.y() <= r.bottom)
+        return;
+    // A press on the program's own icon opens or moves this list: no outside click.
+    if (m_isOwnIcon && m_isOwnIcon(pos))
         return;
     close();
 }

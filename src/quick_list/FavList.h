@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 class CTooltip;
@@ -85,6 +86,10 @@ class FavList : public FormBase {
     quicklist::CategoryModel *categoryModel() const { return m_categories; }
     // The balloon now attached to L1, if any.
     CTooltip *tip() const { return m_tip.get(); }
+    // Tells whether a screen position lies on one of the program's icons (the
+    // floating icon, the notification-area icon): presses there are no
+    // outside clicks.
+    void setOwnIconTest(std::function<bool(const QPoint &)> test) { m_isOwnIcon = std::move(test); }
 
   signals:
     // "新 增": take the clipboard text into the record editor.
@@ -122,4 +127,5 @@ class FavList : public FormBase {
     int m_hoverColumn = 0;
     bool m_autoClose = true;
     bool m_executing = false;
+    std::function<bool(const QPoint &)> m_isOwnIcon;
 };

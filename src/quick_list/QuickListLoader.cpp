@@ -23,34 +23,19 @@ bool matchesWithinOnePart(const QString &search) {
     return true;
 }
 
-// QChar::toLower for every code unit, as the wildcard matcher folds the texts.
-const char16_t *lowerTable() {
-    static const std::vector<char16_t> table = [] {
-        std::vector<char16_t> t(0x10000);
-        for (int c = 0; c < 0x10000; ++c)
-            t[size_t(c)] = QChar(char16_t(c)).toLower().unicode();
-        return t;
-    }();
-    return table.data();
-}
-
 // Finds a search text without wildcards in texts folded to lower case. It
 // looks for one character of the text in its raw forms (each code unit that
 // lowers to it) with Qt's vectorised character search and compares the rest
 // through the fold table, so most of a text is never folded at all.
 class LiteralFinder {
   public:
-    explicit LiteralFinder(const QString &lowered) : m_needle(lowered), m_lower(lowerTable()) {
+    explicit LiteralFinder(const QString &lowered) : m_needle(lowered), m_lower(wildcard::lowerTable()) {
         // The anchor: the character with the fewest raw forms, a rarer
         // non-ASCII one preferred (a Chinese character has exactly one form).
         size_t best = SIZE_MAX;
         for (qsizetype k = 0; k < m_needle.size(); ++k) {
-            const char16_t c = m_needle[k].unicode();
-            std::vector<char16_t> forms;
-            for (int u = 0; u < 0x10000; ++u)
-                if (m_lower[u] == c)
-                    forms.push_back(char16_t(u));
-            const size_t cost = forms.size() * 2 + (c < 0x80 ? 1 : 0);
+            std::vector<char16_t> forms = wildcard::foldForms(m_needle[k].unicode());
+            const size_t cost = forms.size() * 2 + (m_needle[k].unicode() < 0x80 ? 1 : 0);
             if (cost < best) {
                 best = cost;
                 m_anchor = k;
@@ -127,6 +112,7 @@ RecordCache::RecordCache(const DataEdit::RowArray &rows) : m_rows(rows) {
         m_texts.emplace_back(text(r));
         m_commons.emplace_back(common(r));
         m_special[size_t(r)] = m_titles.back().contains(SpecialStars);
+        m_longest = std::max(m_longest, m_titles.back().size() + 1 + m_texts.back().size());
     }
 }
 
@@ -174,6 +160,8 @@ bool QuickListLoader::load(const QString &filter, bool search, const QString &se
     const RecordCache &cache = *m_cache;
 
     if (!cache.isArray()) {
+        if (m_readFailed)
+            return true;
         m_rows.push_back({Kind::Hint, RowColour::Normal, 0, 0});
         m_rows.push_back({Kind::Hint, RowColour::Normal, 1, 0});
         return true;
@@ -216,10 +204,13 @@ bool QuickListLoader::load(const QString &filter, bool search, const QString &se
                         previous.filter == filter && lowered.contains(previous.lowered);
     const int candidates = narrow ? int(previous.matches.size()) : n;
     std::vector<int> matches;
+    const bool fitsSomewhere = pattern.minimumLength() <= cache.longestEntry();
     std::optional<LiteralFinder> finder;
-    if (literal)
+    if (literal && fitsSomewhere)
         finder.emplace(lowered);
     const auto found = [&](QStringView text) {
+        if (!fitsSomewhere)
+            return false;
         return finder ? finder->contains(text) : pattern.matches(text, true);
     };
     QString joined;

@@ -58,6 +58,9 @@ class RecordCache {
     const QString &common(int row) const { return cell(6, row); }
     // The title holds the special-attention mark "★★".
     bool special(int row) const { return m_special[size_t(row)]; }
+    // The length of the longest "title|text", so a search text that cannot
+    // fit into any record is answered without looking at them.
+    qsizetype longestEntry() const { return m_longest; }
 
     // The same texts as views, kept in one array per column, so a search
     // walks the texts without touching the stored values around them.
@@ -71,6 +74,7 @@ class RecordCache {
 
     DataEdit::RowArray m_rows;
     int m_size = 0;
+    qsizetype m_longest = 0;
     std::vector<bool> m_special;
     std::vector<QStringView> m_groups, m_titles, m_texts, m_commons;
     // Text columns that held something other than text, converted once;
@@ -86,6 +90,9 @@ class QuickListLoader {
     // Drops the cache and the rows, so the next filling reads the library again.
     void clearCache();
     const RecordCache &cache() const { return *m_cache; }
+    // The library could not be read: the empty cache is no empty library, so
+    // no hint rows are listed.
+    void setReadFailed(bool failed) { m_readFailed = failed; }
 
     // Fills the rows for a filter: a category name (search false) or "*" with
     // search true, which shows the records whose "title|text" holds
@@ -133,6 +140,7 @@ class QuickListLoader {
     QStringList m_titleOverrides;
     mutable QStringList m_categories; // built once per cache
     int m_cacheGeneration = 0;
+    bool m_readFailed = false;
 
     // The last search without wildcards: typing one more letter can only
     // narrow it, so the next search tries its matches alone.

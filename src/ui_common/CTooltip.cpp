@@ -278,7 +278,11 @@ void CTooltipWindow::toolEvent(QWidget *receiver, QEvent *event) {
     case QEvent::HoverMove:
     case QEvent::Enter:
         // Resting is what counts: every move starts the delay again, and a tip
-        // that is up stays where it is.
+        // that is up stays where it is. A tip hidden by a click or by its
+        // visible time comes back after the pointer moved on and rested again
+        // (events that repeat the pointer's place are no move).
+        if (m_dismissed && QCursor::pos() != m_dismissedAt)
+            m_dismissed = false;
         if (!isVisible() && !m_dismissed)
             m_delay.start(std::max(0, m_content.delayTime), this);
         break;
@@ -323,8 +327,10 @@ void CTooltipWindow::popDown(bool dismiss) {
     m_pop.stop();
     if (isVisible())
         hide();
-    if (dismiss)
+    if (dismiss) {
         m_dismissed = true;
+        m_dismissedAt = QCursor::pos();
+    }
 }
 
 CTooltipWindow::Anchor CTooltipWindow::anchorFor(const QPoint &cursor) const {
@@ -531,7 +537,8 @@ void CTooltipWindow::paintEvent(QPaintEvent *) {
             titleFont.setBold(true);
             p.setFont(titleFont);
             const QFontMetrics fm(titleFont);
-            const int room = m_body.right() - pad - x;
+            // QRect::right() is one pixel short of the body's edge.
+            const int room = m_body.x() + m_body.width() - pad - x;
             const QString shown = fm.elidedText(m_content.title, Qt::ElideRight, room);
             p.drawText(QRect(x, y, room, m_titleHeight),
                        Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shown);

@@ -92,6 +92,7 @@ class CTooltipWindow : public QWidget {
     bool m_balloon;
     Content m_content;
     bool m_dismissed = false;
+    QPoint m_dismissedAt; // where the pointer was when the tip was dismissed
     QBasicTimer m_delay;
     QBasicTimer m_pop;
 

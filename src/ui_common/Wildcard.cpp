@@ -30,15 +30,26 @@ const FoldTables &foldTables() {
     return tables;
 }
 
-const char16_t *lowerTable() {
-    return foldTables().lower.data();
-}
-
 inline bool isDigit(char16_t c) {
     return c >= u'0' && c <= u'9';
 }
 
 } // namespace
+
+const char16_t *lowerTable() {
+    return foldTables().lower.data();
+}
+
+std::vector<char16_t> foldForms(char16_t lowered) {
+    const FoldTables &fold = foldTables();
+    std::vector<char16_t> forms;
+    if (fold.lower[lowered] == lowered)
+        forms.push_back(lowered);
+    auto it = std::lower_bound(fold.raised.begin(), fold.raised.end(), std::make_pair(lowered, char16_t(0)));
+    for (; it != fold.raised.end() && it->first == lowered; ++it)
+        forms.push_back(it->second);
+    return forms;
+}
 
 bool Pattern::CharSet::contains(char16_t c) const {
     bool in = false;
@@ -141,22 +152,13 @@ Pattern::Pattern(QStringView pattern) {
             seg.literal.reserve(seg.tokens.size());
             for (const Token &t : seg.tokens)
                 seg.literal.append(QChar(t.ch));
-            const FoldTables &fold = foldTables();
-            const char16_t first = seg.tokens.front().ch;
-            int count = 0;
-            if (fold.lower[first] == first)
-                seg.foldFirst[count++] = first;
-            auto it =
-                std::lower_bound(fold.raised.begin(), fold.raised.end(), std::make_pair(first, char16_t(0)));
-            for (; it != fold.raised.end() && it->first == first; ++it) {
-                if (count == int(seg.foldFirst.size())) {
-                    count = -1;
-                    break;
-                }
-                seg.foldFirst[count++] = it->second;
+            const std::vector<char16_t> forms = foldForms(seg.tokens.front().ch);
+            if (forms.size() <= seg.foldFirst.size()) {
+                std::copy(forms.begin(), forms.end(), seg.foldFirst.begin());
+                seg.foldFirstCount = int(forms.size());
             }
-            seg.foldFirstCount = count;
         }
+        m_minimumLength += qsizetype(seg.tokens.size());
     }
 }
 

@@ -41,6 +41,8 @@ class Pattern {
     explicit Pattern(QStringView pattern);
 
     bool isValid() const { return m_valid; }
+    // The fewest code units a matching text can have.
+    qsizetype minimumLength() const { return m_minimumLength; }
 
     // With foldCase the TEXT is lower-cased code unit by code unit (QChar::toLower)
     // while the pattern is used as given: lower-case it once with lowerCodeUnits().
@@ -80,6 +82,7 @@ class Pattern {
     // at the end, and every one between floats (either end may be empty).
     std::vector<Segment> m_segments;
     std::vector<CharSet> m_sets;
+    qsizetype m_minimumLength = 0;
     bool m_hasStar = false;
     bool m_valid = true;
 };
@@ -90,5 +93,9 @@ Result match(QStringView text, QStringView pattern);
 // The text lower-cased code unit by code unit, exactly as matches() folds the
 // text, so a pattern lowered with it agrees with the folded text.
 QString lowerCodeUnits(QStringView text);
+// The same fold as a table of all 65,536 code units, built once.
+const char16_t *lowerTable();
+// Every code unit that folds to `lowered` (itself included when it folds to itself).
+std::vector<char16_t> foldForms(char16_t lowered);
 
 } // namespace wildcard

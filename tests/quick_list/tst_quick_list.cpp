@@ -75,10 +75,10 @@ class TestQuickList : public QObject {
     FakePlatform &fake() { return **m_fake; }
 
     // Writes the records to a fresh library file and opens the list on it.
-    FavList *open(const QList<Rec> &records = Sample) {
+    FavList *open(const QList<Rec> &records = Sample, bool withLibrary = true) {
         const QString path = DataEdit::LibraryPath();
         QFile::remove(path);
-        if (!records.isEmpty()) {
+        if (withLibrary) {
             sqlite3 *db = nullptr;
             sqlite3_open(path.toUtf8().constData(), &db);
             sqlite3_exec(db, librarySchema::CreateSql, nullptr, nullptr, nullptr);
@@ -153,6 +153,13 @@ class TestQuickList : public QObject {
         QCOMPARE(clipboard(), QStringLiteral("before"));
         QCOMPARE(lastUsed(), QString());
         QVERIFY(isOpen());
+
+        // A library that cannot be read is no empty library: no hints, and the status line says why.
+        f->unload();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        f = open({}, false);
+        QCOMPARE(f->recordModel()->rowCount(), 0);
+        QCOMPARE(f->ts->text(), QStringLiteral("缺少Vbcode.mb文件"));
     }
 
     void clickModes_data() {

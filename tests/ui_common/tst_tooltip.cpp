@@ -184,15 +184,14 @@ class TestTooltip : public QObject {
         QVERIFY(!w->isVisible());
         desk.rest();
         QTRY_VERIFY(w->isVisible());
-        // A click hides it, and moving on does not bring it back ...
+        // A click hides it; resting without a move keeps it away, and the
+        // next move brings it back after the delay.
         desk.click(QPoint(120, 70));
         QVERIFY(!w->isVisible());
-        desk.rest(QPoint(130, 70));
-        QTest::qWait(400);
+        QTest::qWait(300);
         QVERIFY(!w->isVisible());
-        // ... until the mouse has left and comes back.
-        desk.leave();
-        desk.rest();
+        desk.rest(QPoint(130, 70));
+        QVERIFY(!w->isVisible());
         QTRY_VERIFY(w->isVisible());
 
         // Moving on restarts the delay; the visible time ends the tip, and it
@@ -209,9 +208,14 @@ class TestTooltip : public QObject {
         QVERIFY(!w->isVisible());
         QTRY_VERIFY(w->isVisible());
         QTRY_VERIFY(!w->isVisible());
-        desk.rest(QPoint(160, 80));
-        QTest::qWait(1700); // longer than the delay
+        // Once the visible time ended it, the tip stays away while the mouse
+        // rests, and the next move brings it back after the delay.
+        QTest::qWait(1700);
         QVERIFY(!w->isVisible());
+        desk.rest(QPoint(160, 80));
+        QTest::qWait(1000);
+        QVERIFY(!w->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(w->isVisible(), 2000);
     }
 
     void parentHiddenOrGone() {
