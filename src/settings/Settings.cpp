@@ -2,6 +2,9 @@
 
 #include <QSettings>
 
+#include <cmath>
+#include <limits>
+
 namespace settings {
 
 namespace {
@@ -16,10 +19,14 @@ QString section(const QString &key) {
     return QStringLiteral("Vemo文本收集器/") + key;
 }
 
+// A number the program can use as an int: "nan", "inf" and values beyond the
+// int range would make the conversion undefined, so they count as absent.
 bool isNumber(const QString &text) {
     bool ok = false;
-    text.toDouble(&ok);
-    return ok && !text.trimmed().isEmpty();
+    const double value = text.toDouble(&ok);
+    return ok && !text.trimmed().isEmpty() && std::isfinite(value) &&
+           value >= double(std::numeric_limits<int>::min()) &&
+           value <= double(std::numeric_limits<int>::max());
 }
 
 } // namespace

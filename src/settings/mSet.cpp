@@ -128,9 +128,13 @@ void mSet::Form_Load() {
     ListClick_Com->clear();
     ListClick_Com->addItem(QStringLiteral("单击执行"));
     ListClick_Com->addItem(QStringLiteral("双击执行"));
-    // Only the two modes can be chosen here; anything else shows the default.
-    ListClick_Com->setCurrentIndex(std::max(
-        0, ListClick_Com->findText(GetSet(settings::keys::ListClickMode, QStringLiteral("单击执行")))));
+    // Any other stored value means that neither click executes: it is shown
+    // as an entry of its own and written back unchanged unless the user
+    // chooses one of the two.
+    const QString clickMode = GetSet(settings::keys::ListClickMode, QStringLiteral("单击执行"));
+    if (ListClick_Com->findText(clickMode) < 0)
+        ListClick_Com->addItem(clickMode);
+    ListClick_Com->setCurrentIndex(ListClick_Com->findText(clickMode));
 
     DoubleCtrlC->setChecked(settings::isOne(GetSet(settings::keys::DoubleCtrlC, 1)));
     Chk_双击关闭->setChecked(settings::isOne(GetSet(settings::keys::ListAutoClose, 1)));

@@ -116,7 +116,11 @@ class TestSettingsWindow : public QObject {
         raw.sync();
         window = Forms::Form<mSet>::get();
         QCOMPARE(window->HotKeyList->currentText(), QStringLiteral("(默认)Ctrl+E"));
-        QCOMPARE(window->ListClick_Com->currentText(), QStringLiteral("单击执行"));
+        // An unknown click mode (neither click executes) is shown and written back as it is.
+        QCOMPARE(window->ListClick_Com->currentText(), QStringLiteral("三击执行"));
+        window->close();
+        QCOMPARE(raw.value(QStringLiteral("Vemo文本收集器/列表执行方式")).toString(),
+                 QStringLiteral("三击执行"));
     }
 
     // Start with the system acts at once; the store learns of it on closing.
