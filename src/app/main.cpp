@@ -4,6 +4,7 @@
 #include "PlatformEvents.h"
 #include "about/AboutWindow.h"
 #include "icon_window/Capture.h"
+#include "icon_window/Tray.h"
 #include "icon_window/mMain.h"
 #include "quick_list/FavList.h"
 #include "quick_list/mMenu.h"
@@ -28,6 +29,11 @@ int main(int argc, char *argv[]) {
         QObject::connect(list, &FavList::aboutRequested, list, [] { 关于::showAboutWindow(); });
         QObject::connect(list, &FavList::listMenuRequested, list,
                          [list](const QPoint &pos) { Forms::Form<mMenu>::get()->popupFor(list, pos); });
+        list->setOwnIconTest([](const QPoint &pos) {
+            const mMain *icon = mMain::instance();
+            return (icon && icon->isVisible() && icon->frameGeometry().contains(pos)) ||
+                   Tray::IconGeometry().contains(pos);
+        });
     });
     QObject::connect(&icon, &mMain::mainMenuRequested, &icon, [](const QPoint &pos, bool fromTray) {
         关于::popupMainMenuFor(fromTray ? MenuCaller::Tray : MenuCaller::Icon, pos);

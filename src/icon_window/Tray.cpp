@@ -54,6 +54,10 @@ bool IsInTray() {
     return trayIcon && trayIcon->isVisible();
 }
 
+QRect IconGeometry() {
+    return IsInTray() ? trayIcon->geometry() : QRect();
+}
+
 void MoveToTray() {
     // Without a notification area the program would be invisible and
     // unreachable: it keeps its floating icon instead.

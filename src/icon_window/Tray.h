@@ -3,6 +3,7 @@
 #pragma once
 
 class QPoint;
+class QRect;
 
 namespace Tray {
 
@@ -17,5 +18,7 @@ void ShowFloatingIcon();
 void ShowTrayMenu();
 // Whether the icon is in the notification area now.
 bool IsInTray();
+// Where the notification-area icon is on the screen (empty when it is not shown).
+QRect IconGeometry();
 
 } // namespace Tray

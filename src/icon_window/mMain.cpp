@@ -26,30 +26,55 @@
 #include <QScreen>
 #include <QStandardPaths>
 
+#include <memory>
+
 namespace {
 
 mMain *theIconWindow = nullptr;
 
 const QString ProgramName = QStringLiteral("Vemo文本收集器");
 
-// One instance per user logon: a lock in the user's runtime folder. A lock
-// left by a crashed instance is stale (its process is gone) and is taken over.
-bool takeInstanceLock() {
+// One instance per user logon: a lock file in a per-user folder. Only a lock
+// held by a live process of this user means another copy runs; a lock left
+// by a crashed instance is taken over, and a folder that cannot hold the lock
+// (missing, read-only) gives way to the next one.
+QLockFile *&instanceLock() {
     static QLockFile *lock = nullptr;
-    if (lock)
-        return true;
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty())
-        folder = QDir::tempPath();
-    QDir().mkpath(folder);
-    auto *candidate = new QLockFile(folder + QStringLiteral("/") + ProgramName + QStringLiteral(".lock"));
-    candidate->setStaleLockTime(0);
-    if (!candidate->tryLock(0)) {
-        delete candidate;
-        return false;
+    return lock;
+}
+
+enum class InstanceLock { Taken, HeldByAnother, Unavailable };
+
+InstanceLock takeInstanceLock() {
+    if (instanceLock())
+        return InstanceLock::Taken;
+    const QString name = ProgramName + QStringLiteral(".lock");
+    QStringList folders;
+    for (const auto location : {QStandardPaths::RuntimeLocation, QStandardPaths::GenericConfigLocation}) {
+        const QString folder = QStandardPaths::writableLocation(location);
+        if (!folder.isEmpty())
+            folders << folder;
     }
-    lock = candidate;
-    return true;
+    // Last, the temporary folder, shared by every user: the user's name keeps the locks apart.
+    const QString user = qEnvironmentVariable("USER", qEnvironmentVariable("USERNAME"));
+    folders << QDir::tempPath() + QStringLiteral("/vemo-") + user;
+    for (const QString &folder : folders) {
+        QDir().mkpath(folder);
+        auto lock = std::make_unique<QLockFile>(folder + QLatin1Char('/') + name);
+        lock->setStaleLockTime(0);
+        if (lock->tryLock(0)) {
+            instanceLock() = lock.release();
+            return InstanceLock::Taken;
+        }
+        if (lock->error() == QLockFile::LockFailedError)
+            return InstanceLock::HeldByAnother;
+    }
+    return InstanceLock::Unavailable;
+}
+
+void releaseInstanceLock() {
+    delete instanceLock(); // unlocks and removes the file
+    instanceLock() = nullptr;
 }
 
 QString helpNotice() {
@@ -100,16 +125,24 @@ mMain *mMain::instance() {
 }
 
 bool mMain::Form_Load() {
-    if (!takeInstanceLock()) {
+    switch (takeInstanceLock()) {
+    case InstanceLock::Taken:
+        break;
+    case InstanceLock::HeldByAnother:
         FMain::ShowTip(
             QStringLiteral("系统已经在运行!如果在任务栏无法看到，请在任务管理器里强行结束，然后再次运行。"));
         return false;
+    case InstanceLock::Unavailable:
+        qWarning("no folder can hold the single-instance lock; running without it");
+        break;
     }
     DataEdit::SetLibraryPath(QCoreApplication::applicationDirPath() + QStringLiteral("/VBCode.mdb"));
     UsedCode::SetTopMost(this);
     setFixedSize(Picture1->size());
-    twips::move(this, GetSet(settings::keys::VemoLeft, 12000).toFloat(),
-                GetSet(settings::keys::VemoTop, 200).toFloat());
+    twips::move(this, int(GetSet(settings::keys::VemoLeft, 12000).toDouble()),
+                int(GetSet(settings::keys::VemoTop, 200).toDouble()));
+    // A place saved on a larger or another screen is pulled back onto the screens.
+    UsedCode::KeepFormOnScreen(this);
     m_savedLeft = twips::Left(this);
     onKey::RegisterCallUpHotkey();
     if (settings::isOne(GetSet(settings::keys::DoubleCtrlC, 1)))
@@ -186,6 +219,9 @@ void mMain::mouseDoubleClickEvent(QMouseEvent *event) {
 
 void mMain::Picture1_MouseDown(int button) {
     m_pressedButton = button;
+    // Where the press found the window: a window manager that moved the
+    // window since (after the start, say) makes no drag of the next click.
+    m_savedLeft = twips::Left(this);
     UsedCode::MoveForm(this, button);
 }
 
@@ -202,8 +238,12 @@ void mMain::Picture1_MouseUp(int button) {
     } else if (button == 2) {
         emit mainMenuRequested(QCursor::pos(), false);
     } else if (button == 1) {
-        if (DataEdit::GetAllRecords(DataEdit::LibraryPath(), QStringLiteral("VBcode")).isArray())
+        DataEdit::Failure why = DataEdit::Failure::None;
+        if (DataEdit::HasAnyRecord(why))
             ShowListForm();
+        else if (why != DataEdit::Failure::None)
+            // A library that cannot be read is not an empty one: say why.
+            FMain::ShowTip(DataEdit::describeReadFailure(why));
         else
             // The notice waits out the double-click time: shown at once, its
             // modal box would swallow the second click of a double-click, the
@@ -214,13 +254,15 @@ void mMain::Picture1_MouseUp(int button) {
 }
 
 void mMain::Picture1_DblClick() {
-    m_helpNotice.stop();
     if (GetSet(settings::keys::IconDoubleClick, QStringLiteral("识别剪贴板内容")) !=
         QStringLiteral("识别剪贴板内容"))
         return;
     const QString text = clipboardText();
-    if (!text.isEmpty())
-        showmEdit(text);
+    if (text.isEmpty())
+        return; // nothing opens: the notice of the first click still comes
+    // The editor takes the place of the notice its first click scheduled.
+    m_helpNotice.stop();
+    showmEdit(text);
 }
 
 void mMain::dragEnterEvent(QDragEnterEvent *event) {
@@ -276,6 +318,11 @@ void CaptureClipboard() {
 } // namespace FMain
 
 void ExitProgram() {
+    // A session's end may ask again while the first request is under way.
+    static bool exiting = false;
+    if (exiting)
+        return;
+    exiting = true;
     onKey::UnregisterCallUpHotkey();
     Forms::unloadAll();
     if (mMain *icon = mMain::instance()) {
@@ -283,5 +330,6 @@ void ExitProgram() {
         icon->hide();
     }
     Tray::RemoveTrayIcon();
+    releaseInstanceLock();
     QCoreApplication::exit(0);
 }

@@ -10,19 +10,35 @@
 
 #include <QCursor>
 #include <QDebug>
+#include <QGuiApplication>
+#include <QWindow>
 
 namespace onKey {
 
 namespace {
 bool registered = false;
 platform::WindowId lastTarget = 0;
+
+// Whether the id names one of this program's own windows (the quick list
+// itself, when the hotkey is pressed again while it is in front).
+bool isOwnWindow(platform::WindowId id) {
+    if (id == 0)
+        return false;
+    for (const QWindow *window : QGuiApplication::topLevelWindows())
+        if (window->handle() && platform::WindowId(window->winId()) == id)
+            return true;
+    return false;
+}
 } // namespace
 
 void RegisterCallUpHotkey() {
     const int key = GetSet(settings::keys::HotkeyValue, 69).toDouble();
     const platform::Result result = platform::current().registerHotkey(HotkeyId, key, [] {
-        // The window in front is recorded before anything of ours can come forward.
-        lastTarget = platform::current().foregroundWindow();
+        // The window in front is recorded before anything of ours can come
+        // forward; a window of ours is never a target: the earlier one stays.
+        const platform::WindowId front = platform::current().foregroundWindow();
+        if (!isOwnWindow(front))
+            lastTarget = front;
         OnCallUpHotkey();
     });
     registered = result.ok;

@@ -28,8 +28,14 @@ void FormBase::closeEvent(QCloseEvent *event) {
 namespace Forms {
 
 void unloadAll() {
+    // The windows are collected first and guarded: closing one may delete
+    // other top-level windows (the quick list takes its balloon along).
+    QList<QPointer<FormBase>> forms;
     for (QWidget *w : QApplication::topLevelWidgets())
         if (auto *form = qobject_cast<FormBase *>(w))
+            forms << form;
+    for (const QPointer<FormBase> &form : forms)
+        if (form)
             form->unload();
 }
 

@@ -3,6 +3,10 @@
 
 #include <QString>
 #include <functional>
+#include <memory>
+
+class QMessageBox;
+class QWidget;
 
 namespace msg {
 
@@ -19,8 +23,12 @@ constexpr const char *AppTitle = "Vemo文本收集器";
 constexpr const char *TipTitle = "【Vemo】文本收集器提示您";
 
 // Shows a modal box and returns the answer (Ok, Yes or No). An empty title
-// gives the program's default title.
-int MsgBox(const QString &text, int style = Information, const QString &title = QString());
+// gives the program's default title. The box belongs to `parent` (the active
+// window when none is given), which takes the keyboard back afterwards.
+int MsgBox(const QString &text, int style = Information, const QString &title = QString(),
+           QWidget *parent = nullptr);
+// The box MsgBox shows, not yet shown.
+std::unique_ptr<QMessageBox> makeBox(const QString &text, int style, const QString &title, QWidget *parent);
 
 // Tests replace the boxes: the handler receives text, style and title and
 // returns the answer. Pass an empty function to restore the real boxes.
