@@ -13,6 +13,9 @@
 #ifndef VEMO_BIN_DIR
 #error "VEMO_BIN_DIR must name the folder that holds the built program"
 #endif
+#ifndef VEMO_PRISTINE_LIBRARY
+#error "VEMO_PRISTINE_LIBRARY must name the empty library the build makes"
+#endif
 
 bool waitUntil(const std::function<bool()> &condition, int timeoutMs) {
     QDeadlineTimer deadline(timeoutMs);
@@ -146,9 +149,15 @@ Installation::Installation(Display &display) : m_display(display) {
     QDir().mkpath(home() + QStringLiteral("/runtime"));
     QFile::setPermissions(home() + QStringLiteral("/runtime"),
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    for (const QString &name :
-         {QStringLiteral("vemo"), QStringLiteral("VBCode.mdb"), QStringLiteral("Vemo文本收集器.ico")})
-        QFile::copy(bin + QStringLiteral("/") + name, programFolder() + QStringLiteral("/") + name);
+    // The library beside the built program may hold a developer's records;
+    // every installation starts from the pristine empty one instead.
+    const QList<std::pair<QString, QString>> files = {
+        {bin + QStringLiteral("/vemo"), QStringLiteral("vemo")},
+        {QStringLiteral(VEMO_PRISTINE_LIBRARY), QStringLiteral("VBCode.mdb")},
+        {bin + QStringLiteral("/Vemo文本收集器.ico"), QStringLiteral("Vemo文本收集器.ico")}};
+    for (const auto &[source, name] : files)
+        if (!QFile::copy(source, programFolder() + QStringLiteral("/") + name))
+            qFatal("cannot copy %s into the program folder", qPrintable(source));
     QFile::setPermissions(library(), QFile::ReadOwner | QFile::WriteOwner);
 }
 
