@@ -15,5 +15,12 @@ prefix="${VEMO_PREFIX:-$HOME/.local/opt/vemo}"
 VEMO_WITH_WINE=0 bash scripts/install-deps.sh
 cmake --preset default
 cmake --build --preset default -j "$(nproc)" --target vemo
+# Earlier versions ran the program from build/bin: a library kept there moves
+# along the first time, so no collected text is left behind.
+if [ ! -e "$prefix/bin/VBCode.mdb" ] && [ -s build/bin/VBCode.mdb ]; then
+  mkdir -p "$prefix/bin"
+  cp -p build/bin/VBCode.mdb "$prefix/bin/VBCode.mdb"
+  [ -d build/bin/backup ] && cp -rp build/bin/backup "$prefix/bin/backup"
+fi
 cmake --install build --prefix "$prefix"
 exec "$prefix/bin/vemo" "$@"
