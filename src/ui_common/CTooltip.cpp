@@ -372,7 +372,9 @@ void CTooltipWindow::ensureLayout(int maxTextHeight) {
         m_titleHeight = std::max(hasIcon ? IconSize : 0, tfm.height());
         int titleWidth = hasIcon ? IconSize : 0;
         if (!m_content.title.isEmpty())
-            titleWidth += (hasIcon ? IconGap : 0) + tfm.horizontalAdvance(m_content.title);
+            // Whole pixels up: the title is elided when its room falls short by a fraction.
+            titleWidth += (hasIcon ? IconGap : 0) +
+                          int(std::ceil(QFontMetricsF(titleFont).horizontalAdvance(m_content.title)));
         width = std::min(titleWidth, MaxTextWidth);
     }
 
@@ -540,6 +542,7 @@ void CTooltipWindow::paintEvent(QPaintEvent *) {
             // QRect::right() is one pixel short of the body's edge.
             const int room = m_body.x() + m_body.width() - pad - x;
             const QString shown = fm.elidedText(m_content.title, Qt::ElideRight, room);
+            m_drawnTitle = shown;
             p.drawText(QRect(x, y, room, m_titleHeight),
                        Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shown);
             p.setFont(font());

@@ -51,6 +51,8 @@ class CTooltipWindow : public QWidget {
     QWidget *toolWindow() const { return m_tool; }
     // Whether the text had to be cut to fit on the screen at the last showing.
     bool isTruncated() const { return m_truncated; }
+    // The title as the last painting drew it (cut with an ellipsis when it did not fit).
+    QString drawnTitle() const { return m_drawnTitle; }
 
     const Content &content() const { return m_content; }
     void setContent(const Content &content);
@@ -110,6 +112,7 @@ class CTooltipWindow : public QWidget {
     bool m_stemUp = true;
     enum class Stem { LeftEdge, RightEdge, Centred } m_stem = Stem::LeftEdge;
     QPoint m_lastCursor; // where the tip last pointed
+    QString m_drawnTitle;
 };
 
 class CTooltip {

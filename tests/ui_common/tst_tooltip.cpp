@@ -305,6 +305,14 @@ class TestTooltip : public QObject {
         QVERIFY(show(QStringLiteral("甲\n乙\r丙")));
         QCOMPARE(tip->tipWidget()->size(), crlf);
 
+        // A title wider than the text sets the balloon's width and is drawn whole.
+        desk.leave();
+        rowBalloon(tip, desk.tool, QStringLiteral("会议纪要模板 Weekly"), QStringLiteral("短"), 0);
+        desk.rest();
+        QTRY_VERIFY(tip->tipWidget()->isVisible());
+        tip->tipWidget()->grab();
+        QCOMPARE(tip->tipWidget()->drawnTitle(), QStringLiteral("会议纪要模板 Weekly"));
+
         QVERIFY(show(QString(100000, QChar(0x6587))));
         QVERIFY(tip->tipWidget()->isTruncated());
         QVERIFY(tip->tipWidget()->width() <= 440);
