@@ -10,14 +10,18 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCompleter>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -92,6 +96,23 @@ QStringList distinctValues(const QString &column) {
             values << value;
     }
     return values;
+}
+
+// The length of the line end at i, or 0. The text box breaks a paragraph
+// where it finds one: at CR LF, LF, CR, U+2029 and the frame marks U+FDD0 and
+// U+FDD1.
+qsizetype lineEndAt(const QString &text, qsizetype i) {
+    switch (text.at(i).unicode()) {
+    case u'\r':
+        return i + 1 < text.size() && text.at(i + 1) == u'\n' ? 2 : 1;
+    case u'\n':
+    case QChar::ParagraphSeparator:
+    case 0xfdd0:
+    case 0xfdd1:
+        return 1;
+    default:
+        return 0;
+    }
 }
 
 } // namespace
@@ -180,6 +201,7 @@ void mEdit::buildControls() {
     connect(DeleteCom, &QPushButton::clicked, this, &mEdit::DeleteCom_Click);
     connect(UpdateCom, &QPushButton::clicked, this, &mEdit::UpdateCom_Click);
     CodeName1->installEventFilter(this);
+    CodeText1->installEventFilter(this);
     CodeText1->viewport()->installEventFilter(this);
 }
 
@@ -322,6 +344,15 @@ void mEdit::Form_Resize() {
 }
 
 bool mEdit::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == CodeText1 && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent *>(event)->matches(QKeySequence::InsertLineSeparator)) {
+        // Shift+Enter breaks the line like Enter: the box would otherwise put
+        // a U+2028 into the text, which other programs do not show as a line end.
+        QTextCursor cursor = CodeText1->textCursor();
+        cursor.insertBlock();
+        CodeText1->setTextCursor(cursor);
+        return true;
+    }
     if (event->type() == QEvent::MouseButtonDblClick &&
         static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
         if (watched == CodeName1) {
@@ -406,15 +437,64 @@ void gotomEdit(qint32 ID, const QString &CodeName, const QString &Code, const QS
 }
 
 void mEdit::setCodeText(const QString &text) {
-    // A captured or stored text keeps its own line ends: a text with CR LF
-    // goes back into the library (and onto the clipboard) with CR LF.
-    m_crlf = text.contains(QLatin1String("\r\n"));
+    m_original = text;
+    m_breaks.clear();
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype n = lineEndAt(text, i);
+        if (n > 0)
+            m_breaks << text.mid(i, n);
+        i += std::max<qsizetype>(n, 1);
+    }
+    // The most common line end; of two as common, the one that got there first.
+    const QString kinds[] = {QStringLiteral("\r\n"), QStringLiteral("\n"), QStringLiteral("\r"),
+                             QString(QChar::ParagraphSeparator)};
+    qsizetype counts[std::size(kinds)] = {};
+    qsizetype most = 0;
+    m_usualBreak = kinds[1];
+    for (const QString &end : std::as_const(m_breaks)) {
+        for (size_t kind = 0; kind < std::size(kinds); ++kind) {
+            if (end == kinds[kind] && ++counts[kind] > most) {
+                most = counts[kind];
+                m_usualBreak = end;
+            }
+        }
+    }
     CodeText1->setPlainText(text);
+    m_shown = CodeText1->document()->toRawText();
 }
 
 QString mEdit::codeText() const {
-    QString text = CodeText1->toPlainText();
-    if (m_crlf)
-        text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    // The raw text keeps every character but the line ends; toPlainText()
+    // would also turn U+00A0 into a space and U+2028 into a line feed.
+    const QString raw = CodeText1->document()->toRawText();
+    if (raw == m_shown)
+        return m_original;
+    // Edited: the paragraph breaks before and after the changed stretch are
+    // the original's own and get back their own line ends; a break inside it
+    // gets the text's most common line end (a line feed when it had none).
+    const qsizetype common = std::min(raw.size(), m_shown.size());
+    qsizetype head = 0;
+    while (head < common && raw.at(head) == m_shown.at(head))
+        ++head;
+    qsizetype tail = 0;
+    while (tail < common - head && raw.at(raw.size() - 1 - tail) == m_shown.at(m_shown.size() - 1 - tail))
+        ++tail;
+    const qsizetype breaks = raw.count(QChar::ParagraphSeparator);
+    QString text;
+    text.reserve(raw.size() + breaks);
+    qsizetype k = 0; // breaks so far
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        if (raw.at(i) != QChar::ParagraphSeparator) {
+            text += raw.at(i);
+            continue;
+        }
+        qsizetype original = -1;
+        if (i < head)
+            original = k;
+        else if (i >= raw.size() - tail)
+            original = m_breaks.size() - (breaks - k);
+        text += original >= 0 && original < m_breaks.size() ? m_breaks.at(original) : m_usualBreak;
+        ++k;
+    }
     return text;
 }

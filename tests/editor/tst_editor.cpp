@@ -18,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTextCursor>
 
 #include <memory>
 #include <sqlite3.h>
@@ -121,13 +122,63 @@ class TestEditor : public QObject {
         e->IsUsedCheck->setChecked(false);
         e->AddCom->click();
         QCOMPARE(sql(lib, "SELECT IsUsed FROM VBcode WHERE ID=43"), QStringList{""});
-
-        // A text with CR LF line ends is stored with them, also after an edit.
-        e = editorFor("第一行\r\n第二行", "00000044");
-        e->CodeText1->appendPlainText("第三行");
-        e->AddCom->click();
-        QCOMPARE(sql(lib, "SELECT Code FROM VBcode WHERE ID=44"), QStringList{"第一行\r\n第二行\r\n第三行"});
         QVERIFY(env->boxes.isEmpty());
+    }
+
+    void editedTextKeepsItsLineEnds_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("at");       // a place in the box, where a line end counts one
+        QTest::addColumn<QString>("keys"); // \n is Enter, \v Shift+Enter, \b Backspace
+        QTest::addColumn<QString>("result");
+        const QString nbsp(QChar(0xa0)), ls(QChar(0x2028)), ps(QChar(0x2029));
+        QTest::newRow("typed and taken back") << "a\rb\nc" + ls << 2 << "z\b"
+                                              << "a\rb\nc" + ls;
+        QTest::newRow("CR LF, a line added") << "第一行\r\n第二行" << 7 << "\n第三行"
+                                             << "第一行\r\n第二行\r\n第三行";
+        QTest::newRow("lone CR, a line added") << "a\rb" << 3 << "\nc"
+                                               << "a\rb\rc";
+        QTest::newRow("mixed, a word changed") << "a\rbb\nc\r\nd\n\re" << 4 << "\bB"
+                                               << "a\rbB\nc\r\nd\n\re";
+        QTest::newRow("mixed, two lines joined") << "a\rb\nc\r\nd" << 4 << "\b"
+                                                 << "a\rbc\r\nd";
+        QTest::newRow("new line, most common end") << "a\nb\nc\r\nd" << 7 << "\n"
+                                                   << "a\nb\nc\r\nd\n";
+        QTest::newRow("no line ends before") << "ab" << 1 << "\n"
+                                             << "a\nb";
+        QTest::newRow("U+00A0 and U+2028 stay") << "a" + nbsp + "b" + ls + "c" << 5 << "!"
+                                                << "a" + nbsp + "b" + ls + "c!";
+        QTest::newRow("U+2029 stays, Shift+Enter") << "a" + ps + "b\r\nc\r\nd" << 7 << "\v"
+                                                   << "a" + ps + "b\r\nc\r\nd\r\n";
+    }
+    void editedTextKeepsItsLineEnds() {
+        QFETCH(QString, text);
+        QFETCH(int, at);
+        QFETCH(QString, keys);
+        QFETCH(QString, result);
+        mEdit *e = editorFor(text, "00000044");
+        e->show();
+        QTextCursor cursor = e->CodeText1->textCursor();
+        cursor.setPosition(at);
+        e->CodeText1->setTextCursor(cursor);
+        for (const QChar c : keys) {
+            if (c == u'\n')
+                QTest::keyClick(e->CodeText1, Qt::Key_Return);
+            else if (c == u'\v')
+                QTest::keyClick(e->CodeText1, Qt::Key_Return, Qt::ShiftModifier);
+            else if (c == u'\b')
+                QTest::keyClick(e->CodeText1, Qt::Key_Backspace);
+            else
+                QTest::sendKeyEvent(QTest::Click, e->CodeText1, Qt::Key_unknown, QString(c), {});
+        }
+        QCOMPARE(e->codeText(), result);
+        // The library and the clipboard get the same text.
+        e->DBCom->setCurrentText("复制内容");
+        dblClick(e->CodeText1->viewport());
+        QCOMPARE(QGuiApplication::clipboard()->text(), result);
+        e->AddCom->click();
+        QCOMPARE(sql(lib, "SELECT Code = CAST(X'" + result.toUtf8().toHex() +
+                              "' AS TEXT) FROM VBcode WHERE ID=44"),
+                 QStringList{"1"});
     }
 
     void failedAddKeepsTheText() {
