@@ -314,16 +314,6 @@ class TestEditor : public QObject {
         QVERIFY(!Forms::Form<mEdit>::loaded());
     }
 
-    void textBoxFollowsTheWindow() {
-        mEdit *e = Forms::Form<mEdit>::get();
-        e->show();
-        e->resize(600, 700);
-        QCOMPARE(twips::fromPx(e->CodeText1->width()), (twips::Width(e) - 400) / 15 * 15);
-        QVERIFY(e->CodeText1->geometry().bottom() < e->height());
-        e->resize(20, 20);
-        QCOMPARE(e->CodeText1->size(), QSize(0, 0));
-    }
-
     void placedLeftOfTheAnchor() {
         QWidget anchor; // hidden, as the icon window is in the notification area
         anchor.move(780, 200);
