@@ -16,6 +16,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStyle>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
@@ -49,13 +50,25 @@ QFont songti(double points) {
     return font;
 }
 
+// The room a control needs: its size hint, but for a button only what its
+// caption needs (the style's hint holds a minimum width wider than the design's buttons).
+QSize neededSize(const QWidget *w) {
+    QSize hint = w->sizeHint();
+    if (const auto *button = qobject_cast<const QPushButton *>(w)) {
+        const int margin = button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button) +
+                           button->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button);
+        hint.setWidth(button->fontMetrics().horizontalAdvance(button->text()) + 2 * margin);
+    }
+    return hint;
+}
+
 // Puts a control at its design place. A control whose font needs more room
-// than the design gives (fonts differ between desktops) grows to its size
-// hint, widening to the right and keeping its vertical centre, so no caption
+// than the design gives (fonts differ between desktops) grows to what it
+// needs, widening to the right and keeping its vertical centre, so no caption
 // is clipped.
 void put(QWidget *w, int left, int top, int width, int height) {
     QRect r = twips::rect(left, top, width, height);
-    const QSize hint = w->sizeHint();
+    const QSize hint = neededSize(w);
     if (hint.width() > r.width())
         r.setWidth(hint.width());
     if (hint.height() > r.height()) {
@@ -182,7 +195,8 @@ void mEdit::buildControls() {
     put(IsUsedCheck, 180, 1320, 855, 315);
     put(DeleteCom, 2220, 1260, 1005, 400);
     put(UpdateCom, 3240, 1260, 1005, 400);
-    put(AddCom, 4260, 1260, 1005, 400);
+    // The add button ends where the title box and the text box end.
+    put(AddCom, 4260, 1260, 1065, 400);
     CodeText1->setGeometry(twips::rect(TextLeft, TextTop, 5235, 4380));
 
     // The title comes first, then the fields in reading order.

@@ -94,6 +94,9 @@ class TestEditor : public QObject {
         QVERIFY(e->IsUsedCheck->isChecked());
         QCOMPARE(e->ts->text(), QString("  新增文本：复制文本后再运行，体验更好\r\n\r\n  "));
         QVERIFY(!e->ts->isEnabled());
+        // The buttons keep clear of each other; the add button ends with the title box.
+        QVERIFY(!e->DeleteCom->geometry().intersects(e->UpdateCom->geometry()));
+        QCOMPARE(e->AddCom->geometry().right(), e->CodeName1->geometry().right());
 
         e->MoudleName1->setCurrentText("笔记");
         e->TypeName1->setCurrentText("Class");
