@@ -138,7 +138,7 @@ void 关于::Form_Load() {
     if (!picture.isNull())
         Picture1->setPixmap(picture.scaled(Picture1->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
     Label1->setText(QStringLiteral("作者：Vemo文本收集器 开发组"));
-    Label2->setText(QStringLiteral("版本：V3.0 (2026-12)\n问题与建议请反馈给 Vemo文本收集器 开发组"));
+    Label2->setText(QStringLiteral("版本：V3.0 (20201223)\n问题与建议请反馈给 Vemo文本收集器 开发组"));
 }
 
 void 关于::Form_Unload() {

@@ -10,14 +10,19 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCompleter>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -45,13 +50,25 @@ QFont songti(double points) {
     return font;
 }
 
+// The room a control needs: its size hint, but for a button only what its
+// caption needs (the style's hint holds a minimum width wider than the design's buttons).
+QSize neededSize(const QWidget *w) {
+    QSize hint = w->sizeHint();
+    if (const auto *button = qobject_cast<const QPushButton *>(w)) {
+        const int margin = button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button) +
+                           button->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button);
+        hint.setWidth(button->fontMetrics().horizontalAdvance(button->text()) + 2 * margin);
+    }
+    return hint;
+}
+
 // Puts a control at its design place. A control whose font needs more room
-// than the design gives (fonts differ between desktops) grows to its size
-// hint, widening to the right and keeping its vertical centre, so no caption
+// than the design gives (fonts differ between desktops) grows to what it
+// needs, widening to the right and keeping its vertical centre, so no caption
 // is clipped.
 void put(QWidget *w, int left, int top, int width, int height) {
     QRect r = twips::rect(left, top, width, height);
-    const QSize hint = w->sizeHint();
+    const QSize hint = neededSize(w);
     if (hint.width() > r.width())
         r.setWidth(hint.width());
     if (hint.height() > r.height()) {
@@ -92,6 +109,23 @@ QStringList distinctValues(const QString &column) {
             values << value;
     }
     return values;
+}
+
+// The length of the line end at i, or 0. The text box breaks a paragraph
+// where it finds one: at CR LF, LF, CR, U+2029 and the frame marks U+FDD0 and
+// U+FDD1.
+qsizetype lineEndAt(const QString &text, qsizetype i) {
+    switch (text.at(i).unicode()) {
+    case u'\r':
+        return i + 1 < text.size() && text.at(i + 1) == u'\n' ? 2 : 1;
+    case u'\n':
+    case QChar::ParagraphSeparator:
+    case 0xfdd0:
+    case 0xfdd1:
+        return 1;
+    default:
+        return 0;
+    }
 }
 
 } // namespace
@@ -161,7 +195,8 @@ void mEdit::buildControls() {
     put(IsUsedCheck, 180, 1320, 855, 315);
     put(DeleteCom, 2220, 1260, 1005, 400);
     put(UpdateCom, 3240, 1260, 1005, 400);
-    put(AddCom, 4260, 1260, 1005, 400);
+    // The add button ends where the title box and the text box end.
+    put(AddCom, 4260, 1260, 1065, 400);
     CodeText1->setGeometry(twips::rect(TextLeft, TextTop, 5235, 4380));
 
     // The title comes first, then the fields in reading order.
@@ -180,6 +215,7 @@ void mEdit::buildControls() {
     connect(DeleteCom, &QPushButton::clicked, this, &mEdit::DeleteCom_Click);
     connect(UpdateCom, &QPushButton::clicked, this, &mEdit::UpdateCom_Click);
     CodeName1->installEventFilter(this);
+    CodeText1->installEventFilter(this);
     CodeText1->viewport()->installEventFilter(this);
 }
 
@@ -321,6 +357,15 @@ void mEdit::Form_Resize() {
 }
 
 bool mEdit::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == CodeText1 && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent *>(event)->matches(QKeySequence::InsertLineSeparator)) {
+        // Shift+Enter breaks the line like Enter: the box would otherwise put
+        // a U+2028 into the text, which other programs do not show as a line end.
+        QTextCursor cursor = CodeText1->textCursor();
+        cursor.insertBlock();
+        CodeText1->setTextCursor(cursor);
+        return true;
+    }
     if (event->type() == QEvent::MouseButtonDblClick &&
         static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
         if (watched == CodeName1) {
@@ -405,15 +450,64 @@ void gotomEdit(qint64 ID, const QString &CodeName, const QString &Code, const QS
 }
 
 void mEdit::setCodeText(const QString &text) {
-    // A captured or stored text keeps its own line ends: a text with CR LF
-    // goes back into the library (and onto the clipboard) with CR LF.
-    m_crlf = text.contains(QLatin1String("\r\n"));
+    m_original = text;
+    m_breaks.clear();
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype n = lineEndAt(text, i);
+        if (n > 0)
+            m_breaks << text.mid(i, n);
+        i += std::max<qsizetype>(n, 1);
+    }
+    // The most common line end; of two as common, the one that got there first.
+    const QString kinds[] = {QStringLiteral("\r\n"), QStringLiteral("\n"), QStringLiteral("\r"),
+                             QString(QChar::ParagraphSeparator)};
+    qsizetype counts[std::size(kinds)] = {};
+    qsizetype most = 0;
+    m_usualBreak = kinds[1];
+    for (const QString &end : std::as_const(m_breaks)) {
+        for (size_t kind = 0; kind < std::size(kinds); ++kind) {
+            if (end == kinds[kind] && ++counts[kind] > most) {
+                most = counts[kind];
+                m_usualBreak = end;
+            }
+        }
+    }
     CodeText1->setPlainText(text);
+    m_shown = CodeText1->document()->toRawText();
 }
 
 QString mEdit::codeText() const {
-    QString text = CodeText1->toPlainText();
-    if (m_crlf)
-        text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    // The raw text keeps every character but the line ends; toPlainText()
+    // would also turn U+00A0 into a space and U+2028 into a line feed.
+    const QString raw = CodeText1->document()->toRawText();
+    if (raw == m_shown)
+        return m_original;
+    // Edited: the paragraph breaks before and after the changed stretch are
+    // the original's own and get back their own line ends; a break inside it
+    // gets the text's most common line end (a line feed when it had none).
+    const qsizetype common = std::min(raw.size(), m_shown.size());
+    qsizetype head = 0;
+    while (head < common && raw.at(head) == m_shown.at(head))
+        ++head;
+    qsizetype tail = 0;
+    while (tail < common - head && raw.at(raw.size() - 1 - tail) == m_shown.at(m_shown.size() - 1 - tail))
+        ++tail;
+    const qsizetype breaks = raw.count(QChar::ParagraphSeparator);
+    QString text;
+    text.reserve(raw.size() + breaks);
+    qsizetype k = 0; // breaks so far
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        if (raw.at(i) != QChar::ParagraphSeparator) {
+            text += raw.at(i);
+            continue;
+        }
+        qsizetype original = -1;
+        if (i < head)
+            original = k;
+        else if (i >= raw.size() - tail)
+            original = m_breaks.size() - (breaks - k);
+        text += original >= 0 && original < m_breaks.size() ? m_breaks.at(original) : m_usualBreak;
+        ++k;
+    }
     return text;
 }

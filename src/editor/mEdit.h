@@ -56,8 +56,9 @@ class mEdit : public FormBase {
     // The greyed hint under the caption.
     void SetTs();
 
-    // The text box's contents with the line ends the text came with: the box
-    // itself shows every line end as a plain line feed.
+    // The text box's contents as the text came: unedited, exactly the text
+    // given; edited, with the line ends the text came with (the box itself
+    // turns every line end into a paragraph break).
     void setCodeText(const QString &text);
     QString codeText() const;
 
@@ -89,7 +90,10 @@ class mEdit : public FormBase {
     // The anchor's outer position in twips while a placement may still need
     // correcting (the window manager reports the frame only after the first show).
     bool m_placing = false;
-    bool m_crlf = false; // the text came with CR LF line ends
+    QString m_original;   // the text as given
+    QString m_shown;      // the document's raw text right after it was given
+    QStringList m_breaks; // the given text's line ends, one for each paragraph break of m_shown
+    QString m_usualBreak; // its most common line end
     int m_anchorLeft = 0;
     int m_anchorTop = 0;
     QSize m_placedSize;

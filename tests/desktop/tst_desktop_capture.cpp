@@ -17,7 +17,7 @@ class DesktopCapture : public DesktopTest {
 
     QString editorWindow(int timeoutMs = 8000) { return install->waitForWindow(EditorTitle, timeoutMs); }
 
-    // Presses the editor's "新增" button (4260, 1260 twips; 1005 x 400).
+    // Presses the editor's "新增" button (4260, 1260 twips; 1065 x 400).
     void pressAdd(const QString &editor) {
         display->xdo({QStringLiteral("mousemove"), QStringLiteral("--window"), editor, QStringLiteral("317"),
                       QStringLiteral("97"), QStringLiteral("click"), QStringLiteral("1")});

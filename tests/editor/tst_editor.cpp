@@ -18,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTextCursor>
 
 #include <memory>
 #include <sqlite3.h>
@@ -93,6 +94,9 @@ class TestEditor : public QObject {
         QVERIFY(e->IsUsedCheck->isChecked());
         QCOMPARE(e->ts->text(), QString("  新增文本：复制文本后再运行，体验更好\r\n\r\n  "));
         QVERIFY(!e->ts->isEnabled());
+        // The buttons keep clear of each other; the add button ends with the title box.
+        QVERIFY(!e->DeleteCom->geometry().intersects(e->UpdateCom->geometry()));
+        QCOMPARE(e->AddCom->geometry().right(), e->CodeName1->geometry().right());
 
         e->MoudleName1->setCurrentText("笔记");
         e->TypeName1->setCurrentText("Class");
@@ -121,13 +125,63 @@ class TestEditor : public QObject {
         e->IsUsedCheck->setChecked(false);
         e->AddCom->click();
         QCOMPARE(sql(lib, "SELECT IsUsed FROM VBcode WHERE ID=43"), QStringList{""});
-
-        // A text with CR LF line ends is stored with them, also after an edit.
-        e = editorFor("第一行\r\n第二行", "00000044");
-        e->CodeText1->appendPlainText("第三行");
-        e->AddCom->click();
-        QCOMPARE(sql(lib, "SELECT Code FROM VBcode WHERE ID=44"), QStringList{"第一行\r\n第二行\r\n第三行"});
         QVERIFY(env->boxes.isEmpty());
+    }
+
+    void editedTextKeepsItsLineEnds_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("at");       // a place in the box, where a line end counts one
+        QTest::addColumn<QString>("keys"); // \n is Enter, \v Shift+Enter, \b Backspace
+        QTest::addColumn<QString>("result");
+        const QString nbsp(QChar(0xa0)), ls(QChar(0x2028)), ps(QChar(0x2029));
+        QTest::newRow("typed and taken back") << "a\rb\nc" + ls << 2 << "z\b"
+                                              << "a\rb\nc" + ls;
+        QTest::newRow("CR LF, a line added") << "第一行\r\n第二行" << 7 << "\n第三行"
+                                             << "第一行\r\n第二行\r\n第三行";
+        QTest::newRow("lone CR, a line added") << "a\rb" << 3 << "\nc"
+                                               << "a\rb\rc";
+        QTest::newRow("mixed, a word changed") << "a\rbb\nc\r\nd\n\re" << 4 << "\bB"
+                                               << "a\rbB\nc\r\nd\n\re";
+        QTest::newRow("mixed, two lines joined") << "a\rb\nc\r\nd" << 4 << "\b"
+                                                 << "a\rbc\r\nd";
+        QTest::newRow("new line, most common end") << "a\nb\nc\r\nd" << 7 << "\n"
+                                                   << "a\nb\nc\r\nd\n";
+        QTest::newRow("no line ends before") << "ab" << 1 << "\n"
+                                             << "a\nb";
+        QTest::newRow("U+00A0 and U+2028 stay") << "a" + nbsp + "b" + ls + "c" << 5 << "!"
+                                                << "a" + nbsp + "b" + ls + "c!";
+        QTest::newRow("U+2029 stays, Shift+Enter") << "a" + ps + "b\r\nc\r\nd" << 7 << "\v"
+                                                   << "a" + ps + "b\r\nc\r\nd\r\n";
+    }
+    void editedTextKeepsItsLineEnds() {
+        QFETCH(QString, text);
+        QFETCH(int, at);
+        QFETCH(QString, keys);
+        QFETCH(QString, result);
+        mEdit *e = editorFor(text, "00000044");
+        e->show();
+        QTextCursor cursor = e->CodeText1->textCursor();
+        cursor.setPosition(at);
+        e->CodeText1->setTextCursor(cursor);
+        for (const QChar c : keys) {
+            if (c == u'\n')
+                QTest::keyClick(e->CodeText1, Qt::Key_Return);
+            else if (c == u'\v')
+                QTest::keyClick(e->CodeText1, Qt::Key_Return, Qt::ShiftModifier);
+            else if (c == u'\b')
+                QTest::keyClick(e->CodeText1, Qt::Key_Backspace);
+            else
+                QTest::sendKeyEvent(QTest::Click, e->CodeText1, Qt::Key_unknown, QString(c), {});
+        }
+        QCOMPARE(e->codeText(), result);
+        // The library and the clipboard get the same text.
+        e->DBCom->setCurrentText("复制内容");
+        dblClick(e->CodeText1->viewport());
+        QCOMPARE(QGuiApplication::clipboard()->text(), result);
+        e->AddCom->click();
+        QCOMPARE(sql(lib, "SELECT Code = CAST(X'" + result.toUtf8().toHex() +
+                              "' AS TEXT) FROM VBcode WHERE ID=44"),
+                 QStringList{"1"});
     }
 
     void failedAddKeepsTheText() {
@@ -260,16 +314,6 @@ class TestEditor : public QObject {
         e->show();
         dblClick(e, QPoint(3, 3));
         QVERIFY(!Forms::Form<mEdit>::loaded());
-    }
-
-    void textBoxFollowsTheWindow() {
-        mEdit *e = Forms::Form<mEdit>::get();
-        e->show();
-        e->resize(600, 700);
-        QCOMPARE(twips::fromPx(e->CodeText1->width()), (twips::Width(e) - 400) / 15 * 15);
-        QVERIFY(e->CodeText1->geometry().bottom() < e->height());
-        e->resize(20, 20);
-        QCOMPARE(e->CodeText1->size(), QSize(0, 0));
     }
 
     void placedLeftOfTheAnchor() {
