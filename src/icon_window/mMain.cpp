@@ -200,11 +200,13 @@ void mMain::requestTrayMenu() {
 // (a drag, a click, a right click) is known when the button is released.
 void mMain::mousePressEvent(QMouseEvent *event) {
     const int button = event->button() == Qt::LeftButton ? 1 : event->button() == Qt::RightButton ? 2 : 4;
+    m_pressedAt = event->globalPosition().toPoint();
     Picture1_MouseDown(button);
 }
 
 void mMain::mouseMoveEvent(QMouseEvent *event) {
-    UsedCode::MoveFormByLeftButton(this, (event->buttons() & Qt::LeftButton) ? 1 : 0);
+    UsedCode::MoveFormByLeftButton(this, (event->buttons() & Qt::LeftButton) ? 1 : 0,
+                                   event->globalPosition().toPoint());
 }
 
 void mMain::mouseReleaseEvent(QMouseEvent *event) {
@@ -222,7 +224,8 @@ void mMain::Picture1_MouseDown(int button) {
     // Where the press found the window: a window manager that moved the
     // window since (after the start, say) makes no drag of the next click.
     m_savedLeft = twips::Left(this);
-    UsedCode::MoveForm(this, button);
+    UsedCode::MoveForm(this, button, m_pressedAt.value_or(QCursor::pos()));
+    m_pressedAt.reset();
 }
 
 void mMain::Picture1_MouseUp(int button) {

@@ -6,6 +6,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <optional>
+
 class QMenu;
 
 class mMain : public QWidget {
@@ -58,6 +60,7 @@ class mMain : public QWidget {
   private:
     int m_savedLeft = 0;
     int m_pressedButton = 0;
+    std::optional<QPoint> m_pressedAt; // the press's place on the screen
     QString m_holdCounter; // the Ctrl+C hold counter: one "B" per qualifying tick
     QTimer m_helpNotice;   // the empty-library notice, due after the double-click time
 };

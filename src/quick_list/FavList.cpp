@@ -562,12 +562,13 @@ void FavList::keyPressEvent(QKeyEvent *event) {
 
 void FavList::mousePressEvent(QMouseEvent *event) {
     // The window is dragged by its background.
-    UsedCode::MoveForm(this, event->button() == Qt::RightButton ? 2 : 1);
+    UsedCode::MoveForm(this, event->button() == Qt::RightButton ? 2 : 1, event->globalPosition().toPoint());
     FormBase::mousePressEvent(event);
 }
 
 void FavList::mouseMoveEvent(QMouseEvent *event) {
-    UsedCode::MoveFormByLeftButton(this, event->buttons().testFlag(Qt::LeftButton) ? 1 : 0);
+    UsedCode::MoveFormByLeftButton(this, event->buttons().testFlag(Qt::LeftButton) ? 1 : 0,
+                                   event->globalPosition().toPoint());
     FormBase::mouseMoveEvent(event);
 }
 

@@ -25,7 +25,7 @@ namespace {
 // all pass through the application-wide filter.
 class Drag final : public QObject {
   public:
-    explicit Drag(QWidget *form) : m_form(form), m_start(QCursor::pos()), m_origin(form->pos()) {
+    Drag(QWidget *form, QPoint pressedAt) : m_form(form), m_start(pressedAt), m_origin(form->pos()) {
         qApp->installEventFilter(this);
     }
     const QWidget *form() const { return m_form; }
@@ -33,8 +33,11 @@ class Drag final : public QObject {
   protected:
     bool eventFilter(QObject *, QEvent *event) override {
         if (event->type() == QEvent::MouseMove) {
+            // The event's own position: asking the display server where the
+            // pointer is now would lag behind the events.
+            const QPoint pointer = static_cast<QMouseEvent *>(event)->globalPosition().toPoint();
             if (m_form)
-                m_form->move(m_origin + (QCursor::pos() - m_start));
+                m_form->move(m_origin + (pointer - m_start));
         } else if (event->type() == QEvent::MouseButtonRelease) {
             finish();
         }
@@ -63,15 +66,15 @@ class Drag final : public QObject {
 
 } // namespace
 
-void MoveForm(QWidget *form, int) {
+void MoveForm(QWidget *form, int, QPoint pressedAt) {
     if (!form || Drag::current())
         return;
-    Drag::current() = new Drag(form->window());
+    Drag::current() = new Drag(form->window(), pressedAt);
 }
 
-void MoveFormByLeftButton(QWidget *form, int button) {
+void MoveFormByLeftButton(QWidget *form, int button, QPoint pressedAt) {
     if (button == 1)
-        MoveForm(form, button);
+        MoveForm(form, button, pressedAt);
 }
 
 bool IsMoving(const QWidget *form) {

@@ -1,6 +1,7 @@
 // Small window and system helpers that every window calls.
 #pragma once
 
+#include <QPoint>
 #include <QRect>
 #include <QString>
 
@@ -13,10 +14,10 @@ struct Rect {
 };
 
 // Start dragging a window with the mouse, whatever the button; the window
-// follows the pointer until the button is released.
-void MoveForm(QWidget *form, int button);
+// follows the pointer from where it was pressed until the button is released.
+void MoveForm(QWidget *form, int button, QPoint pressedAt);
 // The same, for the left button (1) only; used from mouse-move handlers.
-void MoveFormByLeftButton(QWidget *form, int button);
+void MoveFormByLeftButton(QWidget *form, int button, QPoint pressedAt);
 // Whether the window is being dragged right now.
 bool IsMoving(const QWidget *form);
 // Ends a drag at once (the release ends it by itself).

@@ -144,18 +144,6 @@ class TestAbout : public QObject {
         QVERIFY(env.boxes.first().startsWith(QStringLiteral("Vemo提示您|")));
         QVERIFY(opened.isEmpty());
     }
-
-    void captionsFitTheirControlsOnTheScreen() {
-        关于::showAboutWindow();
-        关于 *about = Forms::Form<关于>::peek();
-        QVERIFY(QTest::qWaitForWindowExposed(about));
-        for (QLabel *label : about->findChildren<QLabel *>())
-            QVERIFY2(label->width() >= label->sizeHint().width() &&
-                         label->height() >= label->sizeHint().height(),
-                     qPrintable(label->text()));
-        QVERIFY(about->Frame1->width() >= about->Frame1->sizeHint().width());
-        QVERIFY(about->screen()->availableGeometry().contains(about->frameGeometry()));
-    }
 };
 
 QTEST_MAIN(TestAbout)

@@ -222,6 +222,21 @@ class IconWindowTest : public QObject {
         QTest::qWait(QApplication::doubleClickInterval() + 100);
         QCOMPARE(env->boxes.size(), 1);
         QVERIFY(editor() && editor()->CodeText1->toPlainText() == QStringLiteral("第一条文本"));
+        // A double-click that opens nothing (an empty clipboard) still gets the notice.
+        Forms::Form<mEdit>::unload();
+        flush();
+        QGuiApplication::clipboard()->clear();
+        icon->Picture1_MouseDown(1);
+        icon->Picture1_MouseUp(1);
+        icon->Picture1_DblClick();
+        QTRY_COMPARE(env->boxes.size(), 2);
+        QVERIFY(!editor());
+        // A library that cannot be read is no empty one: the notice says why instead.
+        QFile::remove(DataEdit::LibraryPath());
+        icon->Picture1_MouseDown(1);
+        icon->Picture1_MouseUp(1);
+        QTRY_COMPARE(env->boxes.size(), 3);
+        QCOMPARE(env->boxes.last(), QStringLiteral("【Vemo】文本收集器提示您|缺少Vbcode.mb文件"));
     }
 
     void clickWithRecordsOpensTheListAtTheRightEdge() {
@@ -244,24 +259,32 @@ class IconWindowTest : public QObject {
         QVERIFY(editor() && editor()->CodeText1->toPlainText() == QStringLiteral("新文本"));
     }
 
+    // The pointer drags the window; where the release leaves it tells a drag from a click.
     void dragSavesThePlaceAndAVerticalDragIsAClick() {
         makeLibrary(DataEdit::LibraryPath(), 0);
+        const auto drag = [&](QPoint by) {
+            // Positions on the screen: the window moves under the pointer.
+            const QPoint grip = icon->mapToGlobal(icon->rect().center());
+            const auto at = [&](QPoint global) { return icon->mapFromGlobal(global); };
+            QTest::mousePress(icon.get(), Qt::LeftButton, {}, at(grip));
+            QTest::mouseMove(icon.get(), at(grip + by / 2));
+            QTest::mouseMove(icon.get(), at(grip + by));
+            QTest::mouseRelease(icon.get(), Qt::LeftButton, {}, at(grip + by));
+        };
         // The window manager moved the window since the start: the next press is a click all the same.
         icon->move(icon->pos() - QPoint(50, 0));
         const QPoint start = icon->pos();
-        icon->Picture1_MouseDown(1);
-        icon->move(icon->pos() + QPoint(-100, 40));
-        icon->Picture1_MouseUp(1);
+        drag(QPoint(-100, 40));
+        QCOMPARE(icon->pos(), start + QPoint(-100, 40));
         QCOMPARE(GetSet(settings::keys::VemoLeft, 0), QString::number((start.x() - 100) * 15));
-        QCOMPARE(GetSet(settings::keys::VemoTop, 0), QString::number(53 * 15));
+        QCOMPARE(GetSet(settings::keys::VemoTop, 0), QString::number((start.y() + 40) * 15));
+        QTest::qWait(QApplication::doubleClickInterval() + 100);
         QVERIFY(env->boxes.isEmpty());
-        QCOMPARE(icon->savedLeft(), (start.x() - 100) * 15);
 
-        icon->Picture1_MouseDown(1);
-        icon->move(icon->pos() + QPoint(0, 60)); // straight down
-        icon->Picture1_MouseUp(1);
-        QCOMPARE(GetSet(settings::keys::VemoTop, 0), QString::number(53 * 15)); // not written
-        QTRY_COMPARE(env->boxes.size(), 1);                                     // a click on an empty library
+        drag(QPoint(0, 60)); // straight down
+        QCOMPARE(icon->pos(), start + QPoint(-100, 100));
+        QCOMPARE(GetSet(settings::keys::VemoTop, 0), QString::number((start.y() + 40) * 15)); // not written
+        QTRY_COMPARE(env->boxes.size(), 1); // a click on an empty library
     }
 
     void rightClickAsksForTheMainMenu() {

@@ -169,23 +169,6 @@ class TestSettingsWindow : public QObject {
         window->close();
         QVERIFY(FMain::DoubleCtrlC);
     }
-
-    void captionsFitTheirControlsOnTheScreen() {
-        mSet *window = Forms::Form<mSet>::get();
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window));
-        for (QWidget *w : window->findChildren<QWidget *>()) {
-            const bool caption =
-                qobject_cast<QLabel *>(w) || qobject_cast<QCheckBox *>(w) || qobject_cast<QComboBox *>(w);
-            if (caption && w != window->ts && w->isVisible()) // the help text wraps
-                QVERIFY2(w->width() >= w->sizeHint().width(), qPrintable(w->objectName()));
-        }
-        QVERIFY(window->ts->height() >= window->ts->heightForWidth(window->ts->width()));
-        // The window fits on the screen and opens in its middle (frame margins come after placing).
-        const QRect screen = window->screen()->availableGeometry();
-        QVERIFY(screen.contains(window->frameGeometry()));
-        QVERIFY((window->frameGeometry().center() - screen.center()).manhattanLength() <= 6);
-    }
 };
 
 QTEST_MAIN(TestSettingsWindow)

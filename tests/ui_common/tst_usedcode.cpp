@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QScreen>
 #include <QSet>
@@ -125,9 +126,9 @@ class UsedCodeTest : public QObject {
         w.move(300, 300);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        UsedCode::MoveFormByLeftButton(&w, 2); // not the left button: nothing starts
+        UsedCode::MoveFormByLeftButton(&w, 2, QPoint(350, 350)); // not the left button: nothing starts
         QVERIFY(!UsedCode::IsMoving(&w));
-        UsedCode::MoveForm(&w, 2); // any button starts a drag
+        UsedCode::MoveForm(&w, 2, QPoint(350, 350)); // any button starts a drag
         QVERIFY(UsedCode::IsMoving(&w));
         QTest::mouseRelease(&w, Qt::RightButton);
         QVERIFY(!UsedCode::IsMoving(&w));
@@ -161,6 +162,21 @@ class UsedCodeTest : public QObject {
         FMain::ShowTip(QStringLiteral("数据库备份完成"));
         QCOMPARE(env.boxes, QStringList{QStringLiteral("【Vemo】文本收集器提示您|数据库备份完成")});
         QCOMPARE(env.styles, QList<int>{64});
+    }
+
+    // A short message must not make the box narrower than its title, which
+    // the window manager would cut.
+    void boxesAreWideEnoughForTheirTitle() {
+        for (const QString &title : {QStringLiteral("Vemo文本收集器"), QStringLiteral("【Vemo】文本收集器提示您")}) {
+            const auto box = msg::makeBox(QStringLiteral("修改完成"), msg::Information, title, nullptr);
+            box->show();
+            QVERIFY(QTest::qWaitForWindowExposed(box.get()));
+            QFont bold = box->font();
+            bold.setBold(true);
+            // The title, the frame's icon and its three buttons.
+            QVERIFY2(box->width() >= QFontMetrics(bold).horizontalAdvance(title) + 100,
+                     qPrintable(QString::number(box->width())));
+        }
     }
 };
 
