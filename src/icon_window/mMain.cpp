@@ -66,7 +66,13 @@ InstanceLock takeInstanceLock() {
             instanceLock() = lock.release();
             return InstanceLock::Taken;
         }
-        if (lock->error() == QLockFile::LockFailedError)
+        // Held means: a lock file naming a process that still lives (QLockFile
+        // takes over the lock of a process that is gone). Anything else that
+        // stands in the way makes the folder unusable.
+        qint64 pid = 0;
+        QString host, application;
+        if (lock->error() == QLockFile::LockFailedError && lock->getLockInfo(&pid, &host, &application) &&
+            pid > 0)
             return InstanceLock::HeldByAnother;
     }
     return InstanceLock::Unavailable;

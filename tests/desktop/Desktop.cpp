@@ -187,7 +187,7 @@ QString Installation::sql(const QString &statement) {
     return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
 }
 
-QProcess *Installation::start() {
+QProcess *Installation::start(const QStringList &environment) {
     auto process = std::make_unique<QProcess>();
     QProcessEnvironment env = m_display.environment();
     env.insert(QStringLiteral("HOME"), home());
@@ -195,6 +195,8 @@ QProcess *Installation::start() {
     env.insert(QStringLiteral("XDG_DATA_HOME"), home() + QStringLiteral("/.local/share"));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home() + QStringLiteral("/runtime"));
     env.insert(QStringLiteral("XDG_DESKTOP_DIR"), home() + QStringLiteral("/Desktop"));
+    for (const QString &variable : environment)
+        env.insert(variable.section(u'=', 0, 0), variable.section(u'=', 1));
     process->setProcessEnvironment(env);
     process->setProgram(programFolder() + QStringLiteral("/vemo"));
     process->setWorkingDirectory(home());

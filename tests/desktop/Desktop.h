@@ -53,8 +53,9 @@ class Installation {
     // Runs SQL on the library with the sqlite3 shell; returns its output.
     QString sql(const QString &statement);
 
-    // Starts the program; the process object stays owned here.
-    QProcess *start();
+    // Starts the program, with environment variables set or replaced as
+    // "NAME=value"; the process object stays owned here.
+    QProcess *start(const QStringList &environment = {});
     QProcess *process() { return m_processes.empty() ? nullptr : m_processes.back().get(); }
     // Visible windows of a process, as ids.
     QStringList windowsOf(QProcess *process);

@@ -139,6 +139,30 @@ class DesktopList : public DesktopTest {
         QVERIFY(waitUntil([&] { return display->clipboard() == Alpha; }, 5000));
     }
 
+    // A normal click on the program's own icon while the list is open moves
+    // the list to its place and keeps what it shows.
+    void pressOnTheOwnIconKeepsTheList() {
+        fillLibrary();
+        startVemo();
+        const QString icon = iconWindow();
+        click(install->centre(icon));
+        const QString list = listWindow();
+        QVERIFY(!list.isEmpty());
+        display->xdo({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("50"),
+                      QStringLiteral("alpha")});
+        QThread::msleep(300);
+        mouseTo(install->centre(icon));
+        display->xdo({QStringLiteral("mousedown"), QStringLiteral("1")});
+        QThread::msleep(250);
+        display->xdo({QStringLiteral("mouseup"), QStringLiteral("1")});
+        QThread::msleep(500);
+        QCOMPARE(listWindow(), list);
+        // The search still holds: the first row is alpha, not the newest record.
+        key(QStringLiteral("Return"));
+        QVERIFY2(waitUntil([&] { return display->clipboard() == Alpha; }, 5000),
+                 qPrintable(display->clipboard()));
+    }
+
     void draggedIconComesBackAfterARestart() {
         startVemo();
         const QString icon = iconWindow();
@@ -172,6 +196,11 @@ class DesktopList : public DesktopTest {
         const QString list = listWindow();
         QVERIFY2(!list.isEmpty(), "Ctrl+E opened no list");
         QCOMPARE(install->geometry(list).topLeft(), QPoint(600, 300));
+        // Ctrl+E again while the list is in front: the list is no target, the peer stays one.
+        QVERIFY(waitUntil([&] { return display->xdo({QStringLiteral("getactivewindow")}).trimmed() == list; },
+                          5000));
+        key(QStringLiteral("ctrl+e"));
+        QThread::msleep(300);
         click(row(list, 0)); // beta: Chinese over two lines
         QVERIFY2(waitUntil([&] { return readFile(file) == Beta; }, 5000), qPrintable(readFile(file)));
         QCOMPARE(display->clipboard(), Beta);

@@ -142,6 +142,22 @@ class DesktopMenu : public QObject {
         QVERIFY(pixels(0, red) > 20); // beta moved up, still red
     }
 
+    // After a box of the menu the list has the keyboard again.
+    void keyboardComesBackAfterABox() {
+        choose(1, QStringLiteral("d"));
+        answer(QStringLiteral("n"));
+        QVERIFY2(
+            waitUntil([&] { return display->xdo({QStringLiteral("getactivewindow")}).trimmed() == list; },
+                      5000),
+            "the list is not the active window");
+        display->xdo({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("50"),
+                      QStringLiteral("zero")});
+        QThread::msleep(300);
+        key(QStringLiteral("Return"));
+        QVERIFY2(waitUntil([&] { return display->clipboard() == QLatin1String("zero"); }, 5000),
+                 qPrintable(display->clipboard()));
+    }
+
     void backupAndClear() {
         choose(0, QStringLiteral("b"));
         answer(QStringLiteral("Return"), QStringLiteral("^【Vemo】文本收集器提示您$"));

@@ -48,6 +48,16 @@ class DesktopTray : public DesktopTest {
         QVERIFY2(!shown.isEmpty(), "a click on the tray icon opened no list");
         QCOMPARE(install->geometry(shown).right() + 1, 1920);
         QCOMPARE(install->geometry(shown).top(), 200);
+        // A normal click on the tray icon while the list is open keeps the list and what it shows.
+        display->xdo(
+            {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("50"), QStringLiteral("abc")});
+        const QPoint c = install->centre(tray);
+        display->xdo({QStringLiteral("mousemove"), QString::number(c.x()), QString::number(c.y())});
+        display->xdo({QStringLiteral("mousedown"), QStringLiteral("1")});
+        QThread::msleep(250);
+        display->xdo({QStringLiteral("mouseup"), QStringLiteral("1")});
+        QThread::msleep(500);
+        QCOMPARE(list(), shown);
         display->xdo({QStringLiteral("key"), QStringLiteral("Escape")});
         QVERIFY(waitUntil([&] { return list(100).isEmpty(); }, 5000));
 
