@@ -33,37 +33,34 @@ QByteArray readFile(const QString &path) {
 
 } // namespace
 
-int main(int argc, char *argv[]) {
-    QCoreApplication app(argc, argv);
-    const int runs = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 15;
-    const int records = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 10000;
+// The desktop tests' harness, driven from a plain program.
+class HotkeyBench : public DesktopTest {
+  public:
+    int run(int runs, int records);
+};
 
-    Display display;
-    QString error;
-    if (!display.start(&error)) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
+int HotkeyBench::run(int runs, int records) {
+    init();
+    if (!x)
         return 2;
-    }
-    Installation install(display);
-    QFile::remove(install.library());
+    const QString library = programFolder() + QStringLiteral("/VBCode.mdb");
+    QFile::remove(library);
     std::string why;
-    if (!bench::makeSampleLibrary(install.library().toStdString(), records, 1, why)) {
+    if (!bench::makeSampleLibrary(library.toStdString(), records, 1, why)) {
         std::fprintf(stderr, "sample library: %s\n", why.c_str());
         return 2;
     }
-    install.setSetting(QStringLiteral("显示到系统托盘"), QStringLiteral("False"));
-    QProcess *vemo = install.start();
-    if (!waitUntil([&] { return !install.windowsOf(vemo).isEmpty(); }, 20000)) {
+    if (startVemo().isEmpty()) {
         std::fprintf(stderr, "the program did not start\n");
         return 2;
     }
-    const QString file = install.home() + QStringLiteral("/peer.txt");
-    install.startPeer({QStringLiteral("target"), file});
-    const QString peer = install.waitForWindow(QStringLiteral("^VemoPeer$"));
+    const QString file = home() + QStringLiteral("/peer.txt");
+    startPeer({QStringLiteral("target"), file});
+    const QString peer = window(QStringLiteral("^VemoPeer$"));
 
     // xev reports every window mapped on the root: the list's map is its showing.
     QProcess watch;
-    watch.setProcessEnvironment(display.environment());
+    watch.setProcessEnvironment(x->environment());
     watch.start(QStringLiteral("xev"),
                 {QStringLiteral("-root"), QStringLiteral("-event"), QStringLiteral("substructure")});
     watch.waitForStarted();
@@ -71,14 +68,14 @@ int main(int argc, char *argv[]) {
 
     // xdotool returns only a while after its events went out: start it and
     // watch for the outcome meanwhile instead of waiting for it to end.
-    auto start = [&display](QProcess &xdo, const QStringList &args) {
-        xdo.setProcessEnvironment(display.environment());
+    auto start = [this](QProcess &xdo, const QStringList &args) {
+        xdo.setProcessEnvironment(x->environment());
         xdo.start(QStringLiteral("xdotool"), args);
     };
     std::vector<double> shown, arrived;
     for (int i = 0; i < runs; ++i) {
-        display.xdo({QStringLiteral("windowactivate"), QStringLiteral("--sync"), peer});
-        display.xdo({QStringLiteral("mousemove"), QStringLiteral("600"), QStringLiteral("300")});
+        activate(peer);
+        moveTo(QPoint(600, 300));
         QThread::msleep(200);
         watch.readAllStandardOutput();
         QElapsedTimer clock;
@@ -97,7 +94,7 @@ int main(int argc, char *argv[]) {
 
         // The first entry, in the title column.
         const QByteArray before = readFile(file);
-        display.xdo({QStringLiteral("mousemove"), QStringLiteral("792"), QStringLiteral("339")});
+        moveTo(QPoint(792, 339));
         QThread::msleep(200);
         clock.restart();
         QProcess click;
@@ -113,6 +110,7 @@ int main(int argc, char *argv[]) {
     }
     watch.kill();
     watch.waitForFinished();
+    stopAll();
 
     const Spread a = spread(shown), b = spread(arrived);
     std::printf("| figure (%d records) | median | min | max | runs | target |\n|---|---|---|---|---|---|\n",
@@ -124,4 +122,11 @@ int main(int argc, char *argv[]) {
                 "under 100 ms |\n",
                 b.median, b.low, b.high, arrived.size());
     return 0;
+}
+
+int main(int argc, char *argv[]) {
+    QCoreApplication app(argc, argv);
+    const int runs = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 15;
+    const int records = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 10000;
+    return HotkeyBench().run(runs, records);
 }

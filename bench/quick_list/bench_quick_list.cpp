@@ -5,12 +5,12 @@
 // open and after it closed. Runs offscreen unless a platform is chosen.
 #include "SampleLibrary.h"
 
-#include "CTooltip.h"
-#include "FMain.h"
+#include "LibraryStore.h"
+#include "Settings.h"
+#include "common/BalloonTip.h"
 #include "platform.h"
-#include "quick_list/FavList.h"
-#include "settings/Settings.h"
-#include "store/DataEdit.h"
+#include "quick_list/QuickListModels.h"
+#include "quick_list/QuickListWindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -18,19 +18,19 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <sqlite3.h>
 #include <vector>
 
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
-
-using namespace quicklist;
 
 namespace {
 
@@ -98,16 +98,22 @@ void settle() {
     QCoreApplication::processEvents();
 }
 
-FavList *openList() {
-    FavList *f = Forms::Form<FavList>::get();
-    f->move(100, 50);
-    f->show();
-    f->repaint();
-    return f;
+Settings settings;
+std::unique_ptr<LibraryStore> library;
+QPointer<QuickListWindow> shown;
+
+QuickListWindow *openList() {
+    shown = new QuickListWindow(settings, *library);
+    shown->setAttribute(Qt::WA_DeleteOnClose);
+    shown->move(100, 50);
+    shown->show();
+    shown->repaint();
+    return shown;
 }
 
 void closeList() {
-    Forms::Form<FavList>::unload();
+    if (shown)
+        shown->close();
     settle();
 }
 
@@ -119,9 +125,9 @@ struct Figures {
     double open = 0, keystroke = 0, filter = 0, fullScan = 0, pasted = 0, hover = 0, balloon = 0;
 };
 
-Figures measure(const QString &library, int runs) {
+Figures measure(const QString &path, int runs) {
     Figures out;
-    DataEdit::SetLibraryPath(library);
+    library = std::make_unique<LibraryStore>(path);
     std::vector<double> opens, keys, filters, fullScans, pasted, hovers, balloons;
 
     for (int i = 0; i < runs; ++i) {
@@ -129,30 +135,30 @@ Figures measure(const QString &library, int runs) {
         closeList();
     }
 
-    FavList *f = openList();
+    QuickListWindow *f = openList();
     for (const QString &word : Typed) {
         for (int n = 1; n <= word.size(); ++n) {
             const QString text = word.left(n);
             keys.push_back(timeMs([&] {
-                f->SearchT->setText(text);
+                f->searchBox()->setText(text);
                 f->repaint();
             }));
         }
-        f->SearchT->clear();
+        f->searchBox()->clear();
     }
 
     // The filter alone, on the cache the list holds, without widgets: as
     // typed (each letter narrows the last search), and every search afresh.
-    QuickListLoader loader;
-    loader.setCache(RecordCache(DataEdit::GetAllRecords(library, DataEdit::TableName)));
-    const QString lastUsed = GetSet(settings::keys::LastRecord, QString());
+    SearchFilter loader;
+    loader.setCache(RecordCache(library->readAll().value()));
+    const QString lastUsed = settings.value(setting::LastUsedEntry);
     for (int r = 0; r < 2; ++r) {
         for (const QString &word : Typed) {
             for (int n = 1; n <= word.size(); ++n)
                 filters.push_back(
                     timeMs([&] { loader.load(QStringLiteral("*"), true, word.left(n), lastUsed); }));
             for (int n = 1; n <= word.size(); ++n) {
-                loader.load(CommonCategory, false, QString(), lastUsed); // forgets the last search
+                loader.load(CommonFlag, false, QString(), lastUsed); // forgets the last search
                 fullScans.push_back(
                     timeMs([&] { loader.load(QStringLiteral("*"), true, word.left(n), lastUsed); }));
             }
@@ -165,35 +171,34 @@ Figures measure(const QString &library, int runs) {
     while (paste.size() < 10000)
         paste += QStringLiteral("Pasted search text 粘贴的搜索文本 %1 ").arg(paste.size());
     for (int r = 0; r < runs; ++r) {
-        loader.load(CommonCategory, false, QString(), lastUsed);
+        loader.load(CommonFlag, false, QString(), lastUsed);
         pasted.push_back(
             timeMs([&] { loader.load(QStringLiteral("*"), true, paste.left(10000), lastUsed); }));
     }
 
     // Hover: the large record is row 0 of "常用"; moving between rows 0 and 1
     // rebuilds the balloon each time.
-    f->SearchT->clear();
-    FMain::QuickListAutoClose = true;
+    f->searchBox()->clear();
     const auto moveTo = [&](int row) {
-        const QPoint p = f->L1->visualRect(f->recordModel()->index(row, col::Title)).center();
-        QMouseEvent move(QEvent::MouseMove, p, f->L1->viewport()->mapToGlobal(p), Qt::NoButton, Qt::NoButton,
-                         Qt::NoModifier);
-        QCoreApplication::sendEvent(f->L1->viewport(), &move);
-        f->L1->viewport()->repaint();
+        const QPoint p = f->recordList()->visualRect(f->recordModel()->index(row, col::Title)).center();
+        QMouseEvent move(QEvent::MouseMove, p, f->recordList()->viewport()->mapToGlobal(p), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(f->recordList()->viewport(), &move);
+        f->recordList()->viewport()->repaint();
     };
     for (int i = 0; i < runs * 4; ++i) {
         moveTo(1);
         hovers.push_back(timeMs([&] { moveTo(0); }));
         // The balloon's own showing, when the delay has passed: its layout and paint.
-        if (CTooltipWindow *tip = f->tip() ? f->tip()->tipWidget() : nullptr) {
+        if (BalloonTipWindow *tip = f->balloon()) {
             balloons.push_back(timeMs([&] {
-                tip->popUp(f->L1->viewport()->mapToGlobal(QPoint(20, 8)));
+                tip->popUp(f->recordList()->viewport()->mapToGlobal(QPoint(20, 8)));
                 tip->repaint();
             }));
         }
     }
-    if (f->loader().text(0, col::Text).size() < 100 * 1024 || !f->tip() ||
-        f->tip()->TipText().size() != 800 || f->selectedRow() != 0)
+    if (f->filter().text(0, col::Text).size() < 100 * 1024 || !f->balloon() ||
+        f->balloon()->text().size() != 800 || f->selectedRow() != 0)
         std::fprintf(stderr, "warning: the hover did not reach the 100 KB record\n");
     closeList();
 
@@ -231,7 +236,7 @@ int main(int argc, char **argv) {
     bare.repaint();
     settle();
     const double idle = residentMb();
-    DataEdit::SetLibraryPath(small);
+    library = std::make_unique<LibraryStore>(small);
     openList();
     settle();
     const double whileOpen = residentMb();

@@ -1,6 +1,6 @@
 #include "SampleLibrary.h"
 
-#include "store/LibrarySchema.h"
+#include "LibrarySchema.h"
 
 #include <cstdio>
 #include <filesystem>

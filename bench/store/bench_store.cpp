@@ -4,7 +4,7 @@
 // timed on a copy, so the samples stay as generated.
 #include "SampleLibrary.h"
 
-#include "store/DataEdit.h"
+#include "LibraryStore.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -112,13 +112,13 @@ struct Row {
     double target;
 };
 
-DataEdit::EditorRecord sampleRecord(int i) {
-    DataEdit::EditorRecord r;
-    r.id = QString::number(1000000 + i); // beyond the sample keys, so the draw never repeats
-    r.moudleName = QStringLiteral("常用代码");
-    r.typeName = QStringLiteral("Function");
-    r.codeName = QStringLiteral("Benchmark record %1").arg(i);
-    r.code = QStringLiteral("Public Function Sample%1(ByVal s As String) As String\r\n    ' 示例文本\r\n")
+Record sampleRecord(int i) {
+    Record r;
+    r.id = 1000000 + i; // beyond the sample keys, so the draw never repeats
+    r.group = QStringLiteral("常用代码");
+    r.category = QStringLiteral("Function");
+    r.title = QStringLiteral("Benchmark record %1").arg(i);
+    r.text = QStringLiteral("Public Function Sample%1(ByVal s As String) As String\r\n    ' 示例文本\r\n")
                  .arg(i)
                  .repeated(4);
     return r;
@@ -153,61 +153,53 @@ int main(int argc, char **argv) {
             std::fprintf(stderr, "cannot copy %s\n", qPrintable(sample));
             return 1;
         }
-        DataEdit::SetLibraryPath(work);
+        const LibraryStore library(work);
 
         const long before = residentKb();
-        DataEdit::RowArray held = DataEdit::GetAllRecords(work, DataEdit::TableName);
+        RecordTable held = library.readAll().value();
         const long holding = residentKb() - before;
-        if (held.rowCount() != count) {
-            std::fprintf(stderr, "read %d records of %d\n", held.rowCount(), count);
+        if (held.size() != count) {
+            std::fprintf(stderr, "read %d records of %d\n", held.size(), count);
             return 1;
         }
         held = {};
         const int readRuns = count > 50000 ? 9 : 21;
         // The result is released outside the timing: the quick list keeps it
         // while it is open.
-        DataEdit::RowArray result;
-        rows.push_back(
-            {QStringLiteral("GetAllRecords"), count,
-             median(
-                 readRuns, [&](int) { result = DataEdit::GetAllRecords(work, DataEdit::TableName); },
-                 [&] { result = {}; }),
-             count > 50000 ? 200.0 : 20.0});
+        RecordTable result;
+        rows.push_back({QStringLiteral("readAll"), count,
+                        median(
+                            readRuns, [&](int) { result = library.readAll().value(); }, [&] { result = {}; }),
+                        count > 50000 ? 200.0 : 20.0});
         result = {};
         rows.push_back({QStringLiteral("  SQLite alone, same statement"), count,
                         median(readRuns, [&](int) { rawScan(work, true); }), 0});
         rows.push_back({QStringLiteral("  SQLite alone, file order"), count,
                         median(readRuns, [&](int) { rawScan(work, false); }), 0});
-        rows.push_back({QStringLiteral("GetDistinctValues MoudleName"), count,
-                        median(readRuns,
-                               [&](int) {
-                                   DataEdit::GetDistinctValues(work, DataEdit::TableName,
-                                                               QStringLiteral("MoudleName"));
-                               }),
-                        0});
+        rows.push_back(
+            {QStringLiteral("groups"), count, median(readRuns, [&](int) { library.groups(); }), 0});
 
         if (readsOnly) {
             QFile::remove(work);
             continue;
         }
         const int writeRuns = 31;
-        rows.push_back({QStringLiteral("add (AddRecordFromEditor)"), count,
-                        median(writeRuns, [&](int i) { DataEdit::AddRecordFromEditor(sampleRecord(i)); }),
-                        10});
-        rows.push_back({QStringLiteral("change (ReplaceRecordFromEditor)"), count,
+        rows.push_back({QStringLiteral("add"), count,
+                        median(writeRuns, [&](int i) { library.add(sampleRecord(i)); }), 10});
+        rows.push_back({QStringLiteral("change"), count,
                         median(writeRuns,
                                [&](int i) {
                                    auto r = sampleRecord(i);
-                                   r.code += QStringLiteral("changed");
-                                   DataEdit::ReplaceRecordFromEditor(r);
+                                   r.text += QStringLiteral("changed");
+                                   library.replace(r);
                                }),
                         10});
-        rows.push_back({QStringLiteral("common flag (SetCommonFlag)"), count,
-                        median(writeRuns, [&](int i) { DataEdit::SetCommonFlag(1000000 + i, true); }), 10});
-        rows.push_back({QStringLiteral("mark (ToggleSpecialMark)"), count,
-                        median(writeRuns, [&](int i) { DataEdit::ToggleSpecialMark(1000000 + i); }), 10});
-        rows.push_back({QStringLiteral("delete (DeleteRecord)"), count,
-                        median(writeRuns, [&](int i) { DataEdit::DeleteRecord(1000000 + i); }), 10});
+        rows.push_back({QStringLiteral("common flag"), count,
+                        median(writeRuns, [&](int i) { library.setCommon(1000000 + i, true); }), 10});
+        rows.push_back({QStringLiteral("special mark"), count,
+                        median(writeRuns, [&](int i) { library.toggleSpecialMark(1000000 + i); }), 10});
+        rows.push_back({QStringLiteral("delete"), count,
+                        median(writeRuns, [&](int i) { library.remove(1000000 + i); }), 10});
         std::printf("resident memory while holding all %d records: %.1f MB\n", count, holding / 1024.0);
         QFile::remove(work);
     }

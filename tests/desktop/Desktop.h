@@ -3,86 +3,18 @@
 // clipboard, the sqlite3 shell to read the library back.
 #pragma once
 
+#include "XServer.h"
+
 #include <QObject>
-#include <QProcess>
 #include <QRect>
-#include <QString>
-#include <QStringList>
-#include <QTemporaryDir>
+#include <QThread>
 #include <memory>
+#include <vector>
 
-// A private Xvfb display with jwm, ready when the window manager is.
-class Display {
-  public:
-    Display();
-    ~Display();
-    bool start(QString *error);
-    QString name() const { return m_name; }
-    // Runs a command on this display; returns its standard output.
-    QString run(const QString &program, const QStringList &args, int timeoutMs = 10000,
-                int *exitCode = nullptr);
-    // Saves a screenshot of the whole screen.
-    void screenshot(const QString &path);
-    // xdotool with the arguments; its output.
-    QString xdo(const QStringList &args) { return run(QStringLiteral("xdotool"), args); }
-    // The clipboard's text through xclip, and putting text there.
-    void setClipboard(const QString &text);
-    QString clipboard();
-    QProcessEnvironment environment() const;
-
-  private:
-    QProcess m_xvfb;
-    QProcess m_wm;
-    QString m_name;
-    QTemporaryDir m_home;
-};
-
-// One installation of the program: a fresh program folder (program, empty
-// library, icon), a fresh HOME and runtime folder.
-class Installation {
-  public:
-    explicit Installation(Display &display);
-    ~Installation();
-
-    QString programFolder() const { return m_folder.path() + QStringLiteral("/prog"); }
-    QString home() const { return m_folder.path() + QStringLiteral("/home"); }
-    QString library() const { return programFolder() + QStringLiteral("/VBCode.mdb"); }
-    // Writes a setting before the program starts.
-    void setSetting(const QString &key, const QString &value);
-    QString setting(const QString &key);
-    // Runs SQL on the library with the sqlite3 shell; returns its output.
-    QString sql(const QString &statement);
-
-    // Starts the program, with environment variables set or replaced as
-    // "NAME=value"; the process object stays owned here.
-    QProcess *start(const QStringList &environment = {});
-    QProcess *process() { return m_processes.empty() ? nullptr : m_processes.back().get(); }
-    // Visible windows of a process, as ids.
-    QStringList windowsOf(QProcess *process);
-    // Waits until a visible window whose title matches exists; returns its id.
-    QString waitForWindow(const QString &titleRegex, int timeoutMs = 10000);
-    // Waits until a visible window of the process has a size that fits; its id.
-    QString waitForWindowOf(QProcess *process, const std::function<bool(QSize)> &fits, int timeoutMs = 5000);
-    QRect geometry(const QString &windowId);
-    bool waitForExit(QProcess *process, int timeoutMs = 10000);
-    // Starts the helper program (target <file> | drag <text>).
-    QProcess *startPeer(const QStringList &args);
-    // The centre of a window in screen coordinates.
-    QPoint centre(const QString &windowId) { return geometry(windowId).center(); }
-    // Stops every process it started (SIGTERM, then SIGKILL).
-    void stopAll();
-
-  private:
-    Display &m_display;
-    QTemporaryDir m_folder;
-    std::vector<std::unique_ptr<QProcess>> m_processes;
-};
-
-// Polls until the condition holds or the deadline passes.
-bool waitUntil(const std::function<bool()> &condition, int timeoutMs);
-
-// Base of the desktop tests: every test function gets a fresh display and
-// installation; a failed one leaves a screenshot in the temporary folder.
+// Base of the desktop tests. Every test function gets a fresh display and a
+// fresh installation: a program folder (the program, the pristine empty
+// library, the icon) and a HOME with its runtime folder. A failed test leaves
+// a screenshot in the temporary folder.
 class DesktopTest : public QObject {
     Q_OBJECT
   protected slots:
@@ -90,6 +22,114 @@ class DesktopTest : public QObject {
     void cleanup();
 
   protected:
-    std::unique_ptr<Display> display;
-    std::unique_ptr<Installation> install;
+    std::unique_ptr<XServer> x;
+    std::unique_ptr<QTemporaryDir> folder;
+    std::vector<std::unique_ptr<QProcess>> processes;
+    QProcess *vemo = nullptr;
+
+    QString programFolder() const { return folder->path() + "/prog"; }
+    QString home() const { return folder->path() + "/home"; }
+    // The program's settings, written before a start or read after one.
+    void setSetting(const QString &key, const QString &value);
+    QString setting(const QString &key);
+    // The sqlite3 shell on the library; its output.
+    QString sql(const QString &statement) {
+        return QString::fromUtf8(x->run("sqlite3", {programFolder() + "/VBCode.mdb", statement})).trimmed();
+    }
+    QProcess *start() { return launch(programFolder() + "/vemo", {}); }
+    // The helper program: "target <file>" (a text field) or "drag <text>".
+    QProcess *startPeer(const QStringList &args) { return launch(VEMO_PEER, args); }
+    // Starts the program after the SQL ran on its library, with the floating
+    // icon or in the tray; the icon's window, empty when none came.
+    QString startVemo(const QString &statements = {}, bool inTray = false);
+    // Ends every process started (SIGTERM, then SIGKILL).
+    void stopAll();
+    static bool ends(QProcess *process) {
+        return waitUntil([&] { return process->state() == QProcess::NotRunning; }, 10000);
+    }
+
+    // The sizes that tell the program's windows apart.
+    static bool isIcon(QSize s) { return s == QSize(48, 48); }
+    static bool isList(QSize s) { return s == QSize(420, 643); }
+    static bool isTray(QSize s) { return s.width() < 40 && s.height() < 40; }
+    static bool isOther(QSize s) { return !isIcon(s) && !isList(s); } // a menu, a balloon, a box
+    static bool anySize(QSize) { return true; }
+
+    // Windows, as xdotool's ids: the first visible one that xdotool's search
+    // criteria find and whose size fits, waited for; empty when none came.
+    QString search(const QStringList &criteria, bool (*fits)(QSize), int timeoutMs);
+    QString windowOf(QProcess *process, bool (*fits)(QSize), int timeoutMs = 8000) {
+        return search({"--pid", QString::number(process->processId())}, fits, timeoutMs);
+    }
+    QString window(const QString &titleRegex, int timeoutMs = 8000) {
+        return search({"--name", titleRegex}, anySize, timeoutMs);
+    }
+    QString list(int timeoutMs = 8000) { return windowOf(vemo, isList, timeoutMs); }
+    QString editor(int timeoutMs = 8000) {
+        return window("^新增、修改内容---按Ctrl\\+C不放可快速新增$", timeoutMs);
+    }
+    QStringList windowsOf(QProcess *process) {
+        return xdo({"search", "--onlyvisible", "--pid", QString::number(process->processId())})
+            .split(u'\n', Qt::SkipEmptyParts);
+    }
+    bool closes(const QString &window) {
+        return waitUntil([&] { return !windowsOf(vemo).contains(window); }, 5000);
+    }
+    QRect geometry(const QString &window);
+    QString activeWindow() { return xdo({"getactivewindow"}).trimmed(); }
+    void activate(const QString &window) {
+        xdo({"windowactivate", "--sync", window});
+        xdo({"windowfocus", "--sync", window});
+    }
+
+    // Input.
+    QString xdo(const QStringList &args) { return QString::fromUtf8(x->run("xdotool", args)); }
+    void moveTo(QPoint p) { xdo({"mousemove", QString::number(p.x()), QString::number(p.y())}); }
+    void click(QPoint p, int button = 1, int count = 1) { clickIn({}, p, button, count); }
+    // At a point of a window's own (client) coordinates.
+    void clickIn(const QString &window, QPoint at, int button = 1, int count = 1);
+    void clickOn(const QString &window, int button = 1) { click(geometry(window).center(), button); }
+    void drag(QPoint from, QPoint to);
+    void key(const QString &keys) { xdo(QStringList{"key"} + keys.split(u' ')); }
+    void type(const QString &text) { xdo({"type", "--delay", "50", text}); }
+    // "key" or "mouse" down, and up again after a while.
+    void hold(const QString &device, const QString &what, int ms) {
+        xdo({device + "down", what});
+        QThread::msleep(ms);
+        xdo({device + "up", what});
+    }
+    // The n-th item of the menu just popped up.
+    void menuItem(int n) {
+        QThread::msleep(400);
+        key(QString("Down ").repeated(n) + "Return");
+    }
+
+    // The middle of a row's title cell in the quick list.
+    QPoint row(const QString &list, int index) {
+        return geometry(list).topLeft() + QPoint(192, 39 + index * 18);
+    }
+    // A right click on a row of the list, then the menu's item by its keys.
+    void chooseOnRow(const QString &list, int index, const QString &itemKeys);
+    void pressAdd(const QString &editor) { clickIn(editor, {317, 97}); }
+    void pressUpdate(const QString &editor) { clickIn(editor, {249, 97}); }
+    // Answers the program's box (titled so, other than the icon and the list)
+    // with keys once it has the keyboard; false when none came or it stayed.
+    bool answer(const QString &keys, const QString &title = "^Vemo文本收集器$");
+
+    // xclip stays behind in the background to serve the text.
+    void setClipboard(const QString &text) {
+        x->run("xclip", {"-selection", "clipboard", "-i"}, 5000, text.toUtf8());
+    }
+    QString clipboard() {
+        return QString::fromUtf8(x->run("xclip", {"-selection", "clipboard", "-o"}, 5000));
+    }
+    bool clipboardBecomes(const QString &text) {
+        return waitUntil([&] { return clipboard() == text; }, 5000);
+    }
+    bool sqlBecomes(const QString &statement, const QString &expected) {
+        return waitUntil([&] { return sql(statement) == expected; });
+    }
+
+  private:
+    QProcess *launch(const QString &program, const QStringList &args);
 };

@@ -1,45 +1,28 @@
-// Awkward texts reach the library exactly as they came, code unit for code
-// unit: copied and added through the icon, and stored, opened from the quick
-// list and updated with only the title changed. The library is read back with
-// the sqlite3 shell's hex().
+// Texts into the library on a real desktop. Awkward texts arrive exactly as
+// they came, code unit for code unit: copied and added through the icon, and
+// stored, opened from the quick list and updated with only the title changed
+// (read back with the sqlite3 shell's hex()). Ctrl+C held in another program
+// and a text dragged onto the icon propose the text.
 #include "Desktop.h"
 
-#include <QThread>
 #include <QtTest>
 
 namespace {
 
-// A regular expression for xdotool: the plus sign is escaped.
-const QString EditorTitle = QStringLiteral("^新增、修改内容---按Ctrl\\+C不放可快速新增$");
-const QString AppTitle = QStringLiteral("^Vemo文本收集器$");
-const QSize IconSize(48, 48);
-const QSize ListSize(420, 643);
-
-struct Sample {
-    const char *name;
-    QString text;
+const QList<std::pair<const char *, QString>> Samples = {
+    {"CR LF, indented, trailing", "Public Sub Test()\r\n  x = 1\r\nEnd Sub\r\n"},
+    {"lone LF", "Sub one()\nx = 1"},
+    {"lone CR", "Sub two()\rx = 2"},
+    {"mixed line ends", "Sub four()\rx\ny\r\nz\n\rw"},
+    {"no-break space", "Sub five\u00a0x"},
+    {"line separator", "Sub six\u2028x"},
+    {"paragraph separator", "Sub seven\u2029x"},
+    {"tabs", "Sub eight\tx\t"},
+    {"control character", "Sub nine\x01x"},
+    {"surrogate pair", "Sub ten \U0001F600 x"},
+    {"trailing LF", "Sub eleven\n"},
+    {"outer spaces", "  Sub twelve  "},
 };
-
-QString withChar(const char *before, char16_t c, const char *after) {
-    return QString::fromUtf8(before) + QChar(c) + QString::fromUtf8(after);
-}
-
-QList<Sample> samples() {
-    return {
-        {"lone LF", QStringLiteral("Sub one()\nx = 1")},
-        {"lone CR", QStringLiteral("Sub two()\rx = 2")},
-        {"CR LF, trailing", QStringLiteral("Sub three()\r\nx = 3\r\n")},
-        {"mixed line ends", QStringLiteral("Sub four()\rx\ny\r\nz\n\rw")},
-        {"no-break space", withChar("Sub five", u'\u00a0', "x")},
-        {"line separator", withChar("Sub six", u'\u2028', "x")},
-        {"paragraph separator", withChar("Sub seven", u'\u2029', "x")},
-        {"tabs", QStringLiteral("Sub eight\tx\t")},
-        {"control character", withChar("Sub nine", u'\u0001', "x")},
-        {"surrogate pair", QStringLiteral("Sub ten \U0001F600 x")},
-        {"trailing LF", QStringLiteral("Sub eleven\n")},
-        {"outer spaces", QStringLiteral("  Sub twelve  ")},
-    };
-}
 
 QString hex(const QString &text) {
     return QString::fromLatin1(text.toUtf8().toHex().toUpper());
@@ -49,125 +32,109 @@ QString hex(const QString &text) {
 
 class DesktopTexts : public DesktopTest {
     Q_OBJECT
-    QProcess *vemo = nullptr;
     QString icon;
+    QStringList wrong; // every sample that came out otherwise
 
-    void key(const QString &keys) { display->xdo(QStringList{QStringLiteral("key")} + keys.split(u' ')); }
-    // A click (or double-click) at a point of a window, in its own coordinates.
-    void clickIn(const QString &window, int x, int y, int button = 1, int count = 1) {
-        display->xdo({QStringLiteral("mousemove"), QStringLiteral("--window"), window, QString::number(x),
-                      QString::number(y)});
-        QThread::msleep(150);
-        display->xdo({QStringLiteral("click"), QStringLiteral("--repeat"), QString::number(count),
-                      QStringLiteral("--delay"), QStringLiteral("80"), QString::number(button)});
-    }
-    QString windowOfSize(const std::function<bool(QSize)> &fits, int timeoutMs = 8000) {
-        return install->waitForWindowOf(vemo, fits, timeoutMs);
-    }
-    static bool other(QSize s) { return s != IconSize && s != ListSize; }
-    // Answers a box titled like the program once it has the keyboard.
-    bool answer(const QString &keys) {
-        QString box;
-        const auto found = [&] {
-            for (const QString &id : display
-                                         ->xdo({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                                QStringLiteral("--name"), AppTitle})
-                                         .split(u'\n', Qt::SkipEmptyParts))
-                if (other(install->geometry(id).size()))
-                    return !(box = id).isEmpty();
-            return false;
-        };
-        if (!waitUntil(found, 8000))
-            return false;
-        display->xdo({QStringLiteral("windowactivate"), QStringLiteral("--sync"), box});
-        key(keys);
-        return waitUntil([&] { return !install->windowsOf(vemo).contains(box); }, 5000);
+    void expectStored(const char *name, const QString &text) {
+        const QString stored = sql("SELECT hex(Code) FROM VBcode");
+        if (stored != hex(text))
+            wrong << QString("%1: %2 stored as %3").arg(name, hex(text), stored);
     }
 
   private slots:
     void init() {
         DesktopTest::init();
-        if (!install)
+        if (QTest::currentTestFailed())
             return;
-        install->setSetting(QStringLiteral("显示到系统托盘"), QStringLiteral("False"));
-        install->setSetting(QStringLiteral("Textbox双击方式"), QStringLiteral("复制内容"));
-        vemo = install->start();
-        icon = windowOfSize([](QSize s) { return s == IconSize; }, 15000);
-        QVERIFY(!icon.isEmpty());
+        setSetting("Textbox双击方式", "复制内容");
+        QVERIFY(!(icon = startVemo()).isEmpty());
+        wrong.clear();
     }
 
     void copiedTextIsAddedAsItCame() {
-        QStringList wrong;
-        for (const Sample &s : samples()) {
-            install->sql(QStringLiteral("DELETE FROM VBcode"));
-            display->setClipboard(s.text);
-            QVERIFY2(display->clipboard() == s.text, s.name); // xclip carries the text itself
-            clickIn(icon, 24, 24, 1, 2);
-            const QString editor = install->waitForWindow(EditorTitle, 8000);
-            QVERIFY2(!editor.isEmpty(), s.name);
-            clickIn(editor, 317, 97); // "新增"
-            QVERIFY2(
-                waitUntil([&] { return install->sql(QStringLiteral("SELECT count(*) FROM VBcode")) == "1"; },
-                          8000),
-                s.name);
-            const QString stored = install->sql(QStringLiteral("SELECT hex(Code) FROM VBcode"));
-            if (stored != hex(s.text))
-                wrong << QStringLiteral("%1: %2 stored as %3").arg(s.name, hex(s.text), stored);
-            QVERIFY(waitUntil([&] { return install->waitForWindow(EditorTitle, 100).isEmpty(); }, 5000));
+        for (const auto &[name, text] : Samples) {
+            sql("DELETE FROM VBcode");
+            setClipboard(text);
+            QVERIFY2(clipboard() == text, name); // xclip carries the text itself
+            clickIn(icon, {24, 24}, 1, 2);
+            const QString shown = editor();
+            QVERIFY2(!shown.isEmpty(), name);
+            pressAdd(shown);
+            QVERIFY2(sqlBecomes("SELECT count(*) FROM VBcode", "1"), name);
+            expectStored(name, text);
+            QVERIFY(closes(shown));
+            if (text == Samples.first().second) // the proposal for a piece of code
+                QCOMPARE(sql("SELECT CodeName || '|' || TypeName || '|' || IsUsed || '|' || "
+                             "length(ChangeTime) || '|' || MoudleName || '|' || (ID BETWEEN 0 AND 999999) "
+                             "FROM VBcode"),
+                         QString("Test|Sub|常用|14||1"));
         }
         QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(u'\n')));
     }
 
     void retitledRecordKeepsItsText() {
-        QStringList wrong;
         int id = 0;
-        for (const Sample &s : samples()) {
-            ++id;
-            install->sql(QStringLiteral("DELETE FROM VBcode; INSERT INTO VBcode VALUES (%1, '工具', 'Sub', "
-                                        "'T%1', CAST(X'%2' AS TEXT), '20200101000000', '常用');")
-                             .arg(id)
-                             .arg(hex(s.text)));
-            display->setClipboard(QStringLiteral("-"));
-            clickIn(icon, 24, 24);
-            const QString list = windowOfSize([](QSize s) { return s == ListSize; });
-            QVERIFY2(!list.isEmpty(), s.name);
-            clickIn(list, 192, 39, 3); // the first row
-            QVERIFY2(!windowOfSize(other, 5000).isEmpty(), "no menu appeared");
-            QThread::msleep(100);
-            key(QStringLiteral("e")); // "修改内容"
-            const QString editor = install->waitForWindow(EditorTitle, 8000);
-            QVERIFY2(!editor.isEmpty(), s.name);
+        for (const auto &[name, text] : Samples) {
+            sql(QString("DELETE FROM VBcode; INSERT INTO VBcode VALUES (%1, '工具', 'Sub', 'T%1', "
+                        "CAST(X'%2' AS TEXT), '20200101000000', '常用');")
+                    .arg(++id)
+                    .arg(hex(text)));
+            setClipboard("-");
+            clickOn(icon);
+            const QString shown = list();
+            QVERIFY2(!shown.isEmpty(), name);
+            chooseOnRow(shown, 0, "e"); // 修改内容
+            const QString edit = editor();
+            QVERIFY2(!edit.isEmpty(), name);
 
             // "复制内容" on a double-click: the clipboard gets the text as stored.
-            clickIn(editor, 150, 250, 1, 2);
-            if (!waitUntil([&] { return display->clipboard() != QLatin1String("-"); }, 3000) ||
-                display->clipboard() != s.text)
-                wrong << QStringLiteral("%1: %2 copied as %3")
-                             .arg(s.name, hex(s.text), hex(display->clipboard()));
+            clickIn(edit, {150, 250}, 1, 2);
+            if (!waitUntil([&] { return clipboard() != "-"; }, 3000) || clipboard() != text)
+                wrong << QString("%1: %2 copied as %3").arg(name, hex(text), hex(clipboard()));
 
-            clickIn(editor, 300, 71); // the title box
-            key(QStringLiteral("End x"));
-            clickIn(editor, 249, 97); // "更新"
-            QVERIFY2(answer(QStringLiteral("y")), s.name);
-            QVERIFY2(answer(QStringLiteral("Return")), s.name); // "修改完成"
-            const QString title = QStringLiteral("T%1x").arg(id);
-            QVERIFY2(waitUntil(
-                         [&] { return install->sql(QStringLiteral("SELECT CodeName FROM VBcode")) == title; },
-                         5000),
-                     s.name);
-            const QString stored = install->sql(QStringLiteral("SELECT hex(Code) FROM VBcode"));
-            if (stored != hex(s.text))
-                wrong << QStringLiteral("%1: %2 stored as %3").arg(s.name, hex(s.text), stored);
+            clickIn(edit, {300, 71}); // the title box
+            key("End x");
+            pressUpdate(edit);
+            QVERIFY2(answer("y"), name);
+            QVERIFY2(answer("Return"), name); // "修改完成"
+            QVERIFY2(sqlBecomes("SELECT CodeName FROM VBcode", QString("T%1x").arg(id)), name);
+            expectStored(name, text);
 
             // The next opening of the list reads the library afresh.
-            const QString open = windowOfSize([](QSize s) { return s == ListSize; }, 300);
-            if (!open.isEmpty()) {
-                display->xdo({QStringLiteral("windowactivate"), QStringLiteral("--sync"), open});
-                key(QStringLiteral("Escape"));
-                QVERIFY(waitUntil([&] { return !install->windowsOf(vemo).contains(open); }, 5000));
+            if (windowsOf(vemo).contains(shown)) {
+                activate(shown);
+                key("Escape");
+                QVERIFY(closes(shown));
             }
         }
         QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(u'\n')));
+    }
+
+    void holdingCtrlCInAnotherProgramProposesOnce() {
+        setClipboard("按住复制的文本");
+        activate(windowOf(startPeer({"target", home() + "/peer.txt"}), anySize));
+        hold("key", "ctrl+c", 250); // under five ticks
+        QVERIFY(editor(800).isEmpty());
+        hold("key", "ctrl+shift+c", 1500);
+        QVERIFY(editor(800).isEmpty());
+
+        hold("key", "ctrl+c", 1200);
+        const QString shown = editor();
+        QVERIFY2(!shown.isEmpty(), "holding Ctrl+C proposed nothing");
+        QCOMPARE(windowsOf(vemo).size(), 2); // the icon and one editor, however long the keys were held
+        pressAdd(shown);
+        QVERIFY(sqlBecomes("SELECT Code FROM VBcode", "按住复制的文本"));
+    }
+
+    void textDroppedOnTheIconOpensTheEditor() {
+        QTRY_COMPARE_WITH_TIMEOUT(geometry(icon), QRect(800, 13, 48, 48), 5000); // a fresh profile's place
+        const QString source = windowOf(startPeer({"drag", "拖进来的文本"}), anySize);
+        QVERIFY(!source.isEmpty());
+        drag(geometry(source).center(), geometry(icon).center());
+        const QString shown = editor();
+        QVERIFY2(!shown.isEmpty(), "the drop opened no editor");
+        pressAdd(shown);
+        QVERIFY(sqlBecomes("SELECT CodeName || '|' || Code FROM VBcode", "拖进来的文本|拖进来的文本"));
     }
 };
 

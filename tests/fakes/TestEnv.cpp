@@ -1,33 +1,61 @@
 #include "TestEnv.h"
 
-#include "MessageBox.h"
+#include "LibrarySchema.h"
+#include "Program.h"
 
+#include <QFile>
 #include <QSettings>
+#include <sqlite3.h>
 
 TestEnv::TestEnv() {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.path());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.path());
     resetSettings();
-    msg::setHandler([this](const QString &text, int style, const QString &title) {
+    messages::setResponder([this](messages::Kind kind, const QString &title, const QString &text) {
         boxes << title + "|" + text;
-        styles << style;
-        if ((style & 7) == 4) {
-            if (answers.empty())
-                return msg::Yes;
-            const int answer = answers.front();
-            answers.pop_front();
-            return answer;
-        }
-        return msg::Ok;
+        kinds << kind;
+        if (kind != messages::Kind::Question || answers.empty())
+            return true;
+        const bool answer = answers.front();
+        answers.pop_front();
+        return answer;
     });
 }
 
 TestEnv::~TestEnv() {
-    msg::setHandler({});
+    messages::setResponder({});
 }
 
 void TestEnv::resetSettings() {
-    QSettings store(QStringLiteral("VemoTools"), QStringLiteral("Vemo文本收集器"));
+    QSettings store(program::Organization, program::Name);
     store.clear();
     store.sync();
+}
+
+QString TestEnv::makeLibrary(const QString &statements) {
+    const QString path = m_dir.filePath(QStringLiteral("VBCode.mdb"));
+    QFile::remove(path);
+    sql(path, QString::fromLatin1(librarySchema::CreateSql) + statements);
+    return path;
+}
+
+QStringList TestEnv::sql(const QString &file, const QString &statement) {
+    QStringList rows;
+    sqlite3 *db = nullptr;
+    if (sqlite3_open(file.toUtf8().constData(), &db) != SQLITE_OK)
+        qFatal("cannot open %s", qPrintable(file));
+    const QByteArray all = statement.toUtf8();
+    const char *next = all.constData();
+    while (next && *next) {
+        sqlite3_stmt *s = nullptr;
+        if (sqlite3_prepare_v2(db, next, -1, &s, &next) != SQLITE_OK)
+            qFatal("%s: %s", sqlite3_errmsg(db), next);
+        if (!s)
+            break;
+        while (sqlite3_step(s) == SQLITE_ROW)
+            rows << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(s, 0)));
+        sqlite3_finalize(s);
+    }
+    sqlite3_close(db);
+    return rows;
 }

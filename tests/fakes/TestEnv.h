@@ -1,6 +1,9 @@
 // Isolation for tests: settings go to a temporary folder, never the user's
-// own, and message boxes are answered by the test.
+// own; message boxes are answered by the test; libraries are made in the
+// temporary folder with the sqlite3 library, as another program would.
 #pragma once
+
+#include "common/MessageBoxes.h"
 
 #include <QString>
 #include <QStringList>
@@ -16,11 +19,17 @@ class TestEnv {
     // Clears every stored setting.
     void resetSettings();
 
+    // A library file "VBCode.mdb" in the folder, made afresh with the table
+    // and the statements given (run as they are); its path.
+    QString makeLibrary(const QString &statements = QString());
+    // Runs SQL on a file outside the program; the first column of every row.
+    static QStringList sql(const QString &file, const QString &statement);
+
     // Message boxes: every box is recorded as "title|text"; questions take
     // the queued answers in order (Yes when none is queued).
     QStringList boxes;
-    QList<int> styles;
-    std::deque<int> answers;
+    QList<messages::Kind> kinds;
+    std::deque<bool> answers;
 
   private:
     QTemporaryDir m_dir;

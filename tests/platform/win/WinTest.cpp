@@ -7,11 +7,11 @@
 namespace wintest {
 namespace {
 
+// Filled while the other files' statics are made: made on first use.
 std::vector<std::pair<const char *, void (*)()>> &cases() {
     static std::vector<std::pair<const char *, void (*)()>> all;
     return all;
 }
-
 int g_failedChecks = 0;
 
 LRESULT CALLBACK focusWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -83,10 +83,11 @@ void sendKey(WORD virtualKey, bool up) {
 }
 
 void pressCtrlPlus(WORD virtualKey) {
-    sendKey(VK_CONTROL, false);
-    sendKey(virtualKey, false);
-    sendKey(virtualKey, true);
-    sendKey(VK_CONTROL, true);
+    for (auto [key, up] : {std::pair{WORD(VK_CONTROL), false},
+                           {virtualKey, false},
+                           {virtualKey, true},
+                           {WORD(VK_CONTROL), true}})
+        sendKey(key, up);
 }
 
 } // namespace wintest

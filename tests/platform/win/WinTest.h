@@ -1,11 +1,14 @@
-// A small test runner for the Win32 backend: Qt is not cross-built, so the
-// tests stand on the standard library and Win32 alone.
+// A small test runner for the Win32 backend, and what its tests share: Qt is
+// not cross-built, so they stand on the standard library and Win32 alone.
 #pragma once
 
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
 #include <windows.h>
+
+#include "platform.h"
+#include "win/WinPlatform.h"
 
 #include <functional>
 #include <map>
@@ -18,6 +21,11 @@ bool check(bool ok, const char *expression, int line, const std::string &note = 
 
 // Runs this thread's message loop until the condition holds or the time is up.
 bool pumpUntil(const std::function<bool()> &condition, int timeoutMs = 3000);
+
+// The backend, with the real registry behind its start-up entries.
+inline std::unique_ptr<platform::Platform> backend() {
+    return platform::win::createWin32(platform::win::createRegistryRunKeyWriter());
+}
 
 // A visible top-level window of the test, brought to the front; it counts
 // the key presses that reach it.

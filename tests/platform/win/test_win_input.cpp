@@ -1,23 +1,12 @@
 // The call-up hotkey and the global key state, driven by synthetic input.
 #include "WinTest.h"
 
-#include "platform.h"
-#include "win/WinPlatform.h"
-
-namespace {
-
 constexpr int CallUpId = 117;
-
-std::unique_ptr<platform::Platform> makeBackend() {
-    return platform::win::createWin32(platform::win::createRegistryRunKeyWriter());
-}
-
-} // namespace
 
 WIN_TEST(hotkeyPressReachesCallbackWithTheWindowInFront) {
     wintest::FocusWindow front;
     REQUIRE(GetForegroundWindow() == front.hwnd);
-    auto backend = makeBackend();
+    auto backend = wintest::backend();
     int presses = 0;
     platform::WindowId seenInFront = 0;
     auto registered = backend->registerHotkey(CallUpId, 'E', [&] {
@@ -58,10 +47,9 @@ WIN_TEST(hotkeyPressReachesCallbackWithTheWindowInFront) {
 
 WIN_TEST(takenCombinationIsReportedAndFreedByItsOwner) {
     wintest::FocusWindow front;
-    auto owner = makeBackend();
-    auto second = makeBackend();
-    int ownerPresses = 0;
-    int secondPresses = 0;
+    auto owner = wintest::backend();
+    auto second = wintest::backend();
+    int ownerPresses = 0, secondPresses = 0;
     CHECK(owner->registerHotkey(CallUpId, VK_F11, [&] { ++ownerPresses; }).ok);
     auto taken = second->registerHotkey(CallUpId, VK_F11, [&] { ++secondPresses; });
     CHECK(!taken.ok && !taken.error.empty() && taken.error.back() != '\n', taken.error);
@@ -79,7 +67,7 @@ WIN_TEST(takenCombinationIsReportedAndFreedByItsOwner) {
 
 WIN_TEST(keyStateFollowsHeldKeys) {
     wintest::FocusWindow front;
-    auto backend = makeBackend();
+    auto backend = wintest::backend();
     using namespace platform;
     CHECK(!backend->keyIsDown(vk::Control) && !backend->keyIsDown(vk::C));
     wintest::sendKey(VK_CONTROL, false);

@@ -3,37 +3,25 @@
 // back to the front and receives the paste keystroke.
 #include "WinTest.h"
 
-#include "platform.h"
-#include "win/WinPlatform.h"
-
 namespace {
 
-// A second process with an edit control, closed again when the test ends.
+// The other program (win_paste_target beside this one), closed again when the test ends.
 struct PasteTarget {
     PasteTarget() {
         wchar_t path[MAX_PATH];
         std::wstring command(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
-        command = L"\"" + command.substr(0, command.find_last_of(L'\\')) + L"\\win_paste_target.exe\" target";
+        command = L"\"" + command.substr(0, command.find_last_of(L'\\')) + L"\\win_paste_target.exe\"";
         STARTUPINFOW startup{};
         startup.cb = sizeof(startup);
-        if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                            &process))
-            return;
-        CloseHandle(process.hThread);
-        // The window is listed a moment before its edit control exists.
-        wintest::pumpUntil(
-            [&] {
-                window = FindWindowW(L"VemoPasteTarget", L"target");
-                edit = window ? FindWindowExW(window, nullptr, L"Edit", nullptr) : nullptr;
-                return edit != nullptr;
-            },
-            30000);
+        if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                           &process))
+            wintest::pumpUntil([&] { return (window = FindWindowW(L"Edit", nullptr)) != nullptr; }, 30000);
     }
     ~PasteTarget() { close(); }
     std::wstring text() const {
         wchar_t buffer[512] = {};
         DWORD_PTR copied = 0;
-        SendMessageTimeoutW(edit, WM_GETTEXT, 512, LPARAM(buffer), SMTO_ABORTIFHUNG, 2000, &copied);
+        SendMessageTimeoutW(window, WM_GETTEXT, 512, LPARAM(buffer), SMTO_ABORTIFHUNG, 2000, &copied);
         return std::wstring(buffer, copied);
     }
     bool close() {
@@ -44,12 +32,12 @@ struct PasteTarget {
         if (!ended)
             TerminateProcess(process.hProcess, 1);
         CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
         process.hProcess = nullptr;
         return ended;
     }
     PROCESS_INFORMATION process{};
     HWND window = nullptr;
-    HWND edit = nullptr;
 };
 
 bool putOnClipboard(const std::wstring &text, HWND owner) {
@@ -70,9 +58,9 @@ bool putOnClipboard(const std::wstring &text, HWND owner) {
 WIN_TEST(textArrivesInTheProgramThatWasInFrontAtTheHotkey) {
     wintest::FocusWindow ours;
     PasteTarget target;
-    REQUIRE(target.edit);
+    REQUIRE(target.window);
     const platform::WindowId targetId = reinterpret_cast<std::uintptr_t>(target.window);
-    auto backend = platform::win::createWin32(platform::win::createRegistryRunKeyWriter());
+    auto backend = wintest::backend();
     platform::WindowId recorded = 0;
     REQUIRE(backend->registerHotkey(117, 'E', [&] { recorded = backend->foregroundWindow(); }).ok);
 

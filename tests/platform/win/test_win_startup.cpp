@@ -2,9 +2,6 @@
 // and shell APIs; a fake registry plays the user without administrator rights.
 #include "WinTest.h"
 
-#include "platform.h"
-#include "win/WinPlatform.h"
-
 #include <algorithm>
 #include <objbase.h>
 #include <optional>
@@ -77,7 +74,7 @@ std::wstring knownFolder(const KNOWNFOLDERID &id) {
 } // namespace
 
 WIN_TEST(runValueIsWrittenAndRemovedInTheRegistry) {
-    auto backend = createWin32(createRegistryRunKeyWriter());
+    auto backend = wintest::backend();
     const std::string name = "VemoBootTest" + std::to_string(GetCurrentProcessId());
     // Shell metacharacters in the folder are data, never commands.
     auto added = backend->addBootStart(name, "C:\\Tools & \"more\"^x\\" + name + ".exe");
@@ -130,7 +127,7 @@ WIN_TEST(userWithoutAdministratorRightsGetsTheUserRunKey) {
 
 WIN_TEST(shortcutsOnDesktopAndInProgramsReadBack) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    auto backend = createWin32(createRegistryRunKeyWriter());
+    auto backend = wintest::backend();
     const std::string name = "Vemo文本收集器测试" + std::to_string(GetCurrentProcessId());
     // A real program in a Chinese folder, given with Qt's slashes.
     wchar_t temp[MAX_PATH];

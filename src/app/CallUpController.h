@@ -1,0 +1,61 @@
+// The call-up flow: the global hotkey (Ctrl plus the chosen key) opens the
+// quick list at the pointer and records the window that was in front, the
+// target; an opening from an icon puts the list at the right screen edge.
+// When the list hands an entry over, the text goes onto the clipboard and,
+// after a hotkey opening, into the target by the paste keystroke.
+#pragma once
+
+#include "common/WindowSlot.h"
+#include "platform.h"
+#include "quick_list/QuickListWindow.h"
+
+#include <QObject>
+#include <functional>
+
+class LibraryStore;
+class Settings;
+
+class CallUpController : public QObject {
+    Q_OBJECT
+  public:
+    CallUpController(Settings &settings, const LibraryStore &library, QObject *parent = nullptr);
+    ~CallUpController() override;
+
+    // Registers Ctrl + the stored key. A combination held by another program
+    // leaves the program running without the hotkey (a warning on stderr).
+    void registerHotkey();
+    void unregisterHotkey();
+    bool isHotkeyRegistered() const { return m_registered; }
+
+    // What a hotkey press does: record the target, open the list at the pointer.
+    void onHotkey();
+    // Opens the list at the right screen edge; no paste follows.
+    void showFromIcon();
+    // The list if it is open, else nullptr; and its closing.
+    QuickListWindow *list() const { return m_list.peek(); }
+    void closeList() { m_list.close(); }
+
+    // The window the next paste goes to (0: none), and whether the list was
+    // opened by the hotkey.
+    platform::WindowId target() const { return m_target; }
+    bool openedByHotkey() const { return m_byHotkey; }
+
+    // Tells whether a screen position lies on one of the program's icons.
+    void setOwnIconTest(std::function<bool(const QPoint &)> test) { m_isOwnIcon = std::move(test); }
+
+  signals:
+    // A new list was made: the program wires its requests.
+    void listCreated(QuickListWindow *list);
+
+  private:
+    QuickListWindow *ensureList();
+    void paste(const QString &text);
+
+    Settings &m_settings;
+    const LibraryStore &m_library;
+    WindowSlot<QuickListWindow> m_list;
+    std::function<bool(const QPoint &)> m_isOwnIcon;
+    platform::WindowId m_target = 0;
+    bool m_byHotkey = false;
+    bool m_registered = false;
+};

@@ -1,0 +1,69 @@
+// The text library: the file VBCode.mdb (SQLite, table VBcode) beside the
+// program. The only code that talks to the file. Every operation opens its
+// own connection and closes it before returning, so the file is free whenever
+// the program is idle; values are bound as parameters, never pasted into SQL.
+// Nothing here shows anything: every operation returns an outcome.
+#pragma once
+
+#include "Record.h"
+#include "RecordTable.h"
+#include "StoreOutcome.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+class LibraryStore {
+  public:
+    // The library file; the store never creates it.
+    explicit LibraryStore(QString path);
+
+    const QString &path() const { return m_path; }
+    // The folder that holds the library; backups go to "backup" below it.
+    QString folder() const;
+
+    // The clock for change stamps and backup names (tests set their own).
+    void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
+    QDateTime now() const { return m_clock ? m_clock() : QDateTime::currentDateTime(); }
+
+    // Whether the library holds any record, without reading them.
+    Outcome<bool> hasAnyRecord() const;
+    // Every record, in list order. An empty library gives an empty table.
+    Outcome<RecordTable> readAll() const;
+    // The distinct non-empty groups, as the editor offers them.
+    Outcome<QStringList> groups() const;
+    Outcome<Record> find(qint64 id) const;
+
+    // Stores a new record with a fresh change stamp and returns the ID it was
+    // stored under: its own, or a fresh unused key when that one is taken.
+    Outcome<qint64> add(const Record &record) const;
+    // The record with the same ID is replaced, with a fresh change stamp, in
+    // one transaction: a failure leaves the old record as it was.
+    Outcome<> replace(const Record &record) const;
+    Outcome<> remove(qint64 id) const;
+    Outcome<> setCommon(qint64 id, bool common) const;
+    // Works on the title stored now, in one transaction: removes every
+    // apostrophe, then puts the mark "★★　" in front or, when the title holds
+    // the mark anywhere, removes every mark. Gives the stored result.
+    Outcome<QString> toggleSpecialMark(qint64 id) const;
+    // Deletes every record whose ID is greater than 0.
+    Outcome<> clear() const;
+    // A dated copy "yyyyMMdd HHmm" + "VBCode.mdb" in the backup folder,
+    // replacing one of the same minute; gives its path. On failure the
+    // outcome's detail holds the system's description.
+    Outcome<QString> backup() const;
+
+    // A key for a new text, drawn from 0 to 999999.
+    static qint64 newKey();
+    // The numeric value of an ID caption's leading digits (an optional sign
+    // first; empty or no digits give 0); no value beyond 64 bits.
+    static std::optional<qint64> idFromCaption(const QString &caption);
+    // An ID that must be a whole number and nothing else; no value otherwise.
+    static std::optional<qint64> idFromText(const QString &text);
+
+  private:
+    QString m_path;
+    std::function<QDateTime()> m_clock;
+};

@@ -1,0 +1,116 @@
+#include "common/MessageBoxes.h"
+
+#include "Program.h"
+
+#include <QApplication>
+#include <QGridLayout>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QSpacerItem>
+
+namespace messages {
+
+namespace {
+
+Responder &responder() {
+    static Responder answer;
+    return answer;
+}
+
+bool show(Kind kind, const QString &text, const QString &title, QWidget *parent) {
+    const QString caption = title.isEmpty() ? program::Name : title;
+    if (responder())
+        return responder()(kind, caption, text);
+    QPointer<QWidget> owner = parent ? parent->window() : QApplication::activeWindow();
+    const std::unique_ptr<QMessageBox> box = makeBox(kind, text, caption, owner);
+    box->exec();
+    const bool yes = box->buttonRole(box->clickedButton()) == QMessageBox::YesRole;
+    // The window manager would otherwise pass the keyboard to whichever
+    // window of ours it likes.
+    if (owner && owner->isVisible()) {
+        owner->raise();
+        owner->activateWindow();
+    }
+    return yes;
+}
+
+} // namespace
+
+std::unique_ptr<QMessageBox> makeBox(Kind kind, const QString &text, const QString &title, QWidget *parent) {
+    auto box = std::make_unique<QMessageBox>(parent);
+    box->setWindowTitle(title.isEmpty() ? program::Name : title);
+    box->setText(text);
+    box->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    if (kind != Kind::Plain)
+        box->setIcon(QMessageBox::Information);
+    if (kind == Kind::Question) {
+        QPushButton *yes = box->addButton(QStringLiteral("是(&Y)"), QMessageBox::YesRole);
+        QPushButton *no = box->addButton(QStringLiteral("否(&N)"), QMessageBox::NoRole);
+        box->setDefaultButton(yes);
+        box->setEscapeButton(no);
+    } else {
+        QPushButton *ok = box->addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
+        box->setDefaultButton(ok);
+        box->setEscapeButton(ok);
+    }
+    // A short message makes a box narrower than its title, which the window
+    // manager then cuts; room for the title, the frame's icon and buttons.
+    QFont titleFont = box->font();
+    titleFont.setBold(true);
+    const int titleWidth = QFontMetrics(titleFont).horizontalAdvance(box->windowTitle()) + 150;
+    if (auto *grid = qobject_cast<QGridLayout *>(box->layout()))
+        grid->addItem(new QSpacerItem(titleWidth, 0, QSizePolicy::Minimum, QSizePolicy::Expanding),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    return box;
+}
+
+void notice(QWidget *parent, const QString &text, const QString &title) {
+    show(Kind::Notice, text, title, parent);
+}
+
+void tip(QWidget *parent, const QString &text) {
+    show(Kind::Notice, text, program::NoticeTitle, parent);
+}
+
+void plain(QWidget *parent, const QString &text) {
+    show(Kind::Plain, text, QString(), parent);
+}
+
+bool ask(QWidget *parent, const QString &text) {
+    return show(Kind::Question, text, QString(), parent);
+}
+
+void setResponder(Responder answer) {
+    responder() = std::move(answer);
+}
+
+QString describe(StoreError error) {
+    switch (error) {
+    case StoreError::None:
+        return QString();
+    case StoreError::Missing:
+        return QStringLiteral("缺少Vbcode.mb文件");
+    case StoreError::Locked:
+        return QStringLiteral("VBCode.mdb正被其他程序占用");
+    case StoreError::NotALibrary:
+        return QStringLiteral("VBCode.mdb不是文本库文件");
+    case StoreError::Damaged:
+        return QStringLiteral("VBCode.mdb已损坏");
+    case StoreError::Unreadable:
+        return QStringLiteral("VBCode.mdb无法打开或写入");
+    case StoreError::NoSuchRecord:
+        return QStringLiteral("记录已不存在");
+    case StoreError::Refused:
+        return QStringLiteral("文本库拒绝了这次修改");
+    }
+    return QString();
+}
+
+QString describeReadFailure(StoreError error) {
+    if (error == StoreError::None || error == StoreError::Missing)
+        return describe(error);
+    return QStringLiteral("无法读取文本库：") + describe(error);
+}
+
+} // namespace messages

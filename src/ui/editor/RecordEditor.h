@@ -1,0 +1,105 @@
+// The record editor: the one window in which a record is added, changed or
+// deleted field by field. It shows a proposal for a captured text (add mode)
+// or a stored record (edit mode), and closes itself after every successful
+// add, change or delete. It remembers the group and category it showed last
+// and what a double-click on its text box does.
+#pragma once
+
+#include "Record.h"
+#include "editor/KeptText.h"
+
+#include <QWidget>
+
+class LibraryStore;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class Settings;
+
+class RecordEditor : public QWidget {
+    Q_OBJECT
+  public:
+    RecordEditor(Settings &settings, const LibraryStore &library, QWidget *parent = nullptr);
+
+    // Add mode for a captured text: a fresh key, the text, and the title and
+    // category proposed for it. The group and the common box keep what they
+    // show (a half-edited record is replaced by the new proposal).
+    void proposeNew(const QString &text);
+    // Edit mode for a stored record.
+    void showRecord(const Record &record);
+    bool isAddMode() const;
+    // Stands the editor immediately to the left of the anchor, top edges level
+    // (a hidden anchor's place counts all the same), pulls it onto the screen
+    // and shows it in front.
+    void placeBeside(const QWidget *anchor);
+
+    // The text box's contents as the text came: unedited, exactly the text
+    // given; edited, with the line ends the text came with.
+    QString text() const;
+    // The editor's fields as a record.
+    Record record() const;
+    QString category() const { return m_category; }
+
+    // The controls, for tests.
+    QLineEdit *titleBox() const { return m_titleBox; }
+    QPlainTextEdit *textBox() const { return m_textBox; }
+    QComboBox *groupBox() const { return m_groupBox; }
+    QComboBox *doubleClickBox() const { return m_doubleClickBox; }
+    QCheckBox *commonBox() const { return m_commonBox; }
+    QLabel *idLabel() const { return m_idValue; }
+    QPushButton *addButton() const { return m_addButton; }
+    QPushButton *updateButton() const { return m_updateButton; }
+    QPushButton *deleteButton() const { return m_deleteButton; }
+
+  protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+  private:
+    void buildControls();
+    void loadLists();
+    void setText(const QString &text);
+    void setAddMode(bool add);
+    void add();
+    void remove();
+    void update();
+    void titleDoubleClicked();
+    void textDoubleClicked();
+    void fitTextBox();
+    void applyPlacement();
+
+    Settings &m_settings;
+    const LibraryStore &m_library;
+
+    QLabel *m_idCaption;      // "ID"
+    QLabel *m_idValue;        // the record's key (red)
+    QLabel *m_hint;           // the greyed hint
+    QLabel *m_groupCaption;   // "文本分类"
+    QComboBox *m_groupBox;    // the group, editable
+    QLabel *m_actionCaption;  // "文本框双击"
+    QComboBox *m_doubleClickBox;
+    QLabel *m_titleCaption;   // "文本标题"
+    QLineEdit *m_titleBox;
+    QCheckBox *m_commonBox;   // "常用"
+    QPushButton *m_deleteButton;
+    QPushButton *m_updateButton;
+    QPushButton *m_addButton;
+    QPlainTextEdit *m_textBox;
+    KeptText m_kept;
+    // The category: carried and stored, shown nowhere (the proposal's, the
+    // record's own, or the one shown last).
+    QString m_category;
+
+    // While a placement may still need correcting (the window manager reports
+    // the frame only after the first show): the anchor's outer place in twips.
+    bool m_placing = false;
+    int m_anchorLeft = 0;
+    int m_anchorTop = 0;
+    QSize m_placedSize;
+};

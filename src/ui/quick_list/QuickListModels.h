@@ -1,0 +1,71 @@
+// Item models of the quick list: the record list shows the filter's rows,
+// the category list the category names with the current one in white.
+#pragma once
+
+#include "SearchFilter.h"
+
+#include <QAbstractTableModel>
+#include <QStringList>
+#include <QStyledItemDelegate>
+
+inline const QColor ListBackground(250, 250, 250);
+inline const QColor LastUsedColour(0, 0, 255);
+inline const QColor SpecialColour(255, 0, 0);
+inline const QColor CategoryColour(128, 128, 128);
+inline const QColor CurrentCategoryColour(255, 255, 255);
+
+// The eight columns of the record list over the filter's rows; texts are taken from the
+// cache only for the cells that are painted.
+class RecordListModel final : public QAbstractTableModel {
+    Q_OBJECT
+  public:
+    explicit RecordListModel(SearchFilter *filter, QObject *parent = nullptr);
+
+    // Call around every change of the filter's rows.
+    void beginRefill() { beginResetModel(); }
+    void endRefill() { endResetModel(); }
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+
+  private:
+    SearchFilter *m_filter;
+};
+
+// Draws "详" in the colour of its own cell, selected or not, so the cell
+// always looks empty.
+class RecordDelegate final : public QStyledItemDelegate {
+    Q_OBJECT
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+  protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override;
+};
+
+// The single column "分类名称" of the category list.
+class CategoryListModel final : public QAbstractTableModel {
+    Q_OBJECT
+  public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    void setNames(const QStringList &names);
+    const QStringList &names() const { return m_names; }
+    // The row drawn white, -1 for none.
+    void setHighlighted(int row);
+    int highlighted() const { return m_highlighted; }
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+
+  private:
+    QStringList m_names;
+    int m_highlighted = -1;
+};
+

@@ -1,0 +1,126 @@
+#include "settings/SettingsWindow.h"
+
+#include "Settings.h"
+#include "common/WindowPlacement.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+SettingsWindow::SettingsWindow(Settings &settings, QWidget *parent)
+    // A tool window: a fixed dialog frame with a close button and no taskbar button.
+    : QWidget(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint |
+                          Qt::MSWindowsFixedSizeDialogHint),
+      m_settings(settings) {
+    setWindowTitle(QStringLiteral("设置"));
+    buildControls();
+    m_help->setText(helpText());
+    m_help->setEnabled(false);
+}
+
+QString SettingsWindow::helpText() {
+    const QString crlf = QStringLiteral("\r\n");
+    return QStringLiteral("功能介绍:") + crlf + crlf +
+           QStringLiteral(" 该工具可以收藏经常要使用的文本，方便后续使用。") + crlf + crlf +
+           QStringLiteral(
+               " 1、新增的方法： 复制文本后，双击小图标可以快速收藏 或 直接按住鼠标不放拖动文本到小图标") +
+           crlf + crlf +
+           QStringLiteral(" 2、导出的方法：在任何窗口中，按快捷键可以快速调用菜单实现快速导出收藏的文本") +
+           crlf + crlf + QStringLiteral(" 3、编辑的方法：单击小图标，弹出收藏列表，右键列表可以编辑      ");
+}
+
+void SettingsWindow::buildControls() {
+    auto *listFrame = new QGroupBox(QStringLiteral("列表功能"), this);
+    m_clickMode = new QComboBox(listFrame);
+    auto *listLayout = new QHBoxLayout(listFrame);
+    listLayout->addWidget(new QLabel(QStringLiteral("列表点击方式"), listFrame));
+    listLayout->addWidget(m_clickMode, 1);
+
+    auto *keyFrame = new QGroupBox(QStringLiteral("设置快捷键-重启后生效"), this);
+    m_hotkey = new QComboBox(keyFrame);
+    m_hotkey->setMaxVisibleItems(14);
+    auto *keyLayout = new QHBoxLayout(keyFrame);
+    keyLayout->addWidget(new QLabel(QStringLiteral("快速调出菜单"), keyFrame));
+    keyLayout->addWidget(m_hotkey, 1);
+
+    auto *systemFrame = new QGroupBox(QStringLiteral("系统功能"), this);
+    m_closesItself = new QCheckBox(QStringLiteral("点击后关闭窗体"), systemFrame);
+    m_holdCtrlC = new QCheckBox(QStringLiteral("按住Ctrl+C不放新增"), systemFrame);
+    m_shortcuts = new QCheckBox(QStringLiteral("创建桌面快捷方式"), systemFrame);
+    m_startWithSystem = new QCheckBox(QStringLiteral("开机时启动"), systemFrame);
+    auto *systemLayout = new QGridLayout(systemFrame);
+    systemLayout->addWidget(m_closesItself, 0, 0);
+    systemLayout->addWidget(m_holdCtrlC, 0, 1);
+    systemLayout->addWidget(m_shortcuts, 1, 0);
+    systemLayout->addWidget(m_startWithSystem, 1, 1);
+
+    // QLabel breaks lines at LF; the CR of each pair is not drawn.
+    m_help = new QLabel(this);
+    m_help->setWordWrap(true);
+    m_help->setFixedWidth(440);
+    m_help->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    auto *top = new QHBoxLayout;
+    top->addWidget(listFrame, 1);
+    top->addWidget(keyFrame, 1);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(systemFrame);
+    layout->addWidget(m_help);
+    layout->setSizeConstraint(QLayout::SetFixedSize); // a fixed frame: the user does not resize it
+
+    // The boxes act on the system at once, also when loading checks them.
+    connect(m_startWithSystem, &QCheckBox::toggled, this, &SettingsWindow::startWithSystemChanged);
+    connect(m_shortcuts, &QCheckBox::toggled, this, [this](bool on) {
+        if (on)
+            emit shortcutsRequested();
+    });
+}
+
+void SettingsWindow::load() {
+    for (const auto &entry : hotkeyChoices())
+        m_hotkey->addItem(entry.first);
+    m_hotkey->setCurrentIndex(std::max(0, m_hotkey->findText(m_settings.value(setting::HotkeyChoice))));
+
+    m_clickMode->addItem(choice::ClickExecutes);
+    m_clickMode->addItem(choice::DoubleClickExecutes);
+    // Any other stored value means that neither click executes: it is shown
+    // as an entry of its own and written back unchanged unless the user
+    // chooses one of the two.
+    const QString clickMode = m_settings.value(setting::ListClickMode);
+    if (m_clickMode->findText(clickMode) < 0)
+        m_clickMode->addItem(clickMode);
+    m_clickMode->setCurrentIndex(m_clickMode->findText(clickMode));
+
+    // Set after the connections: a box checked here acts on the system again.
+    m_startWithSystem->setChecked(m_settings.value(setting::StartWithSystem));
+    m_shortcuts->setChecked(m_settings.value(setting::Shortcuts));
+    m_holdCtrlC->setChecked(m_settings.value(setting::HoldCtrlC));
+    m_closesItself->setChecked(m_settings.value(setting::ListClosesItself));
+    adjustSize();
+    placement::centerOnScreen(this);
+}
+
+void SettingsWindow::closeEvent(QCloseEvent *event) {
+    // Every value, changed or not; the hotkey takes effect at the next start,
+    // the Ctrl+C gesture at once (its watch follows the settings).
+    int key = hotkeyChoices().first().second;
+    for (const auto &entry : hotkeyChoices())
+        if (entry.first == m_hotkey->currentText())
+            key = entry.second;
+    m_settings.setValue(setting::HotkeyChoice, m_hotkey->currentText());
+    m_settings.setValue(setting::StartWithSystem, m_startWithSystem->isChecked());
+    m_settings.setValue(setting::Shortcuts, m_shortcuts->isChecked());
+    m_settings.setValue(setting::HotkeyKey, key);
+    m_settings.setValue(setting::ListClickMode, m_clickMode->currentText());
+    m_settings.setValue(setting::HoldCtrlC, m_holdCtrlC->isChecked());
+    m_settings.setValue(setting::ListClosesItself, m_closesItself->isChecked());
+    QWidget::closeEvent(event);
+}

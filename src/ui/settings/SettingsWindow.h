@@ -1,0 +1,54 @@
+// The settings window: the call-up hotkey, how the quick list executes an
+// entry, whether it closes by itself, the Ctrl+C gesture, start with the
+// system and the desktop shortcut. It shows the stored values when it opens
+// and writes all of them back when it closes. The two system boxes act at
+// once, through the program (startWithSystemChanged, shortcutsRequested).
+#pragma once
+
+#include <QWidget>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class Settings;
+
+class SettingsWindow : public QWidget {
+    Q_OBJECT
+  public:
+    explicit SettingsWindow(Settings &settings, QWidget *parent = nullptr);
+
+    // Shows the stored values. A system box checked here acts on the system
+    // again, so the program connects the window's signals first.
+    void load();
+
+    // The help text at the bottom of the window (CR LF line breaks).
+    static QString helpText();
+
+    // The controls, for tests.
+    QComboBox *clickModeBox() const { return m_clickMode; }
+    QComboBox *hotkeyBox() const { return m_hotkey; }
+    QCheckBox *closesItselfBox() const { return m_closesItself; }
+    QCheckBox *holdCtrlCBox() const { return m_holdCtrlC; }
+    QCheckBox *shortcutsBox() const { return m_shortcuts; }
+    QCheckBox *startWithSystemBox() const { return m_startWithSystem; }
+
+  signals:
+    void startWithSystemChanged(bool on);
+    // The shortcuts are made when the box is checked; unchecking leaves them.
+    void shortcutsRequested();
+
+  protected:
+    void closeEvent(QCloseEvent *event) override;
+
+  private:
+    void buildControls();
+
+    Settings &m_settings;
+    QComboBox *m_clickMode;
+    QComboBox *m_hotkey; // choice only, no typing
+    QCheckBox *m_closesItself;
+    QCheckBox *m_holdCtrlC;
+    QCheckBox *m_shortcuts;
+    QCheckBox *m_startWithSystem;
+    QLabel *m_help;
+};

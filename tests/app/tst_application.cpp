@@ -1,0 +1,287 @@
+// The program floor offscreen, on the fake platform: start-up, the icon's
+// clicks, the roads into the editor, the hotkey and the paste, the menu.
+#include "Application.h"
+#include "FakePlatform.h"
+#include "Paste.h"
+#include "TestEnv.h"
+#include "editor/RecordEditor.h"
+#include "quick_list/ListMenu.h"
+
+#include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QtTest>
+
+namespace {
+
+const QString Records = QStringLiteral(
+    "INSERT INTO VBcode VALUES (1, '组', 'Sub', '标题一', '文本一', '20200101000002', '常用');"
+    "INSERT INTO VBcode VALUES (2, '组', 'Sub', '标题二', '文本二', '20200101000001', '常用');");
+
+void flush() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+QString clipboard() {
+    return QGuiApplication::clipboard()->text();
+}
+
+} // namespace
+
+class TestApplication : public QObject {
+    Q_OBJECT
+    std::unique_ptr<TestEnv> env;
+    std::unique_ptr<FakePlatformGuard> fake;
+    std::unique_ptr<Application> app;
+
+    FakePlatform &platform() { return **fake; }
+    RecordEditor *editor() { return app->capture().editor(); }
+    QuickListWindow *list() { return app->callUp().list(); }
+    bool logged(const std::string &prefix) {
+        return std::any_of(platform().log.begin(), platform().log.end(),
+                           [&](const std::string &e) { return e.rfind(prefix, 0) == 0; });
+    }
+    void start(const QString &library = QString()) {
+        app = std::make_unique<Application>(env->dir());
+        if (!library.isNull())
+            env->makeLibrary(library);
+        QVERIFY(app->start());
+    }
+
+  private slots:
+    void init() {
+        env = std::make_unique<TestEnv>();
+        fake = std::make_unique<FakePlatformGuard>();
+        qputenv("XDG_RUNTIME_DIR", env->dir().toUtf8());
+        QGuiApplication::clipboard()->clear();
+    }
+    void cleanup() {
+        app.reset();
+        flush();
+        fake.reset();
+        env.reset();
+    }
+
+    // A fresh profile and stored settings: the icon's place pulled onto the
+    // screen, the hotkey, the Ctrl+C watch, the system entries, the icon kept
+    // visible without a notification area.
+    void startUp_data() {
+        QTest::addColumn<bool>("fresh");
+        QTest::newRow("fresh profile") << true;
+        QTest::newRow("stored settings") << false;
+    }
+    void startUp() {
+        QFETCH(bool, fresh);
+        Settings settings;
+        if (!fresh) {
+            settings.setValue(setting::IconLeft, 1500);
+            settings.setValue(setting::IconTop, 3000);
+            settings.setValue(setting::HotkeyKey, 112);
+            settings.setValue(setting::StartWithSystem, true);
+            settings.setValue(setting::HoldCtrlC, false);
+        }
+        start();
+        IconWindow &icon = app->iconWindow();
+        QVERIFY(icon.isVisible()); // offscreen has no notification area
+        // 12000 twips is 800 px, past the right edge of the 800 px test screen.
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        QCOMPARE(icon.pos(), fresh ? QPoint(screen.right() + 1 - icon.width(), 13) : QPoint(100, 200));
+        QCOMPARE(platform().hotkeys.at(117).first, fresh ? 69 : 112);
+        QCOMPARE(logged("boot+"), !fresh);
+        QVERIFY(!logged("shortcut"));
+        // Held Ctrl+C proposes only while switched on, and follows the switch at once.
+        QGuiApplication::clipboard()->setText(QStringLiteral("按住复制的文本"));
+        platform().held = {platform::vk::Control, platform::vk::C};
+        QTest::qWait(700);
+        QCOMPARE(editor() != nullptr, fresh);
+        app->settings().setValue(setting::HoldCtrlC, !fresh);
+        if (editor())
+            editor()->close();
+        flush();
+        QTest::qWait(700);
+        QCOMPARE(editor() != nullptr, !fresh);
+    }
+
+    void secondCopyIsRefusedAndTheLockGoesWithTheEnd() {
+        start();
+        Application second(env->dir());
+        QVERIFY(!second.start());
+        QCOMPARE(env->boxes.last().section(u'|', 0, 0), QStringLiteral("【Vemo】文本收集器提示您"));
+        // A folder that cannot hold the lock gives way to the next one.
+        SingleInstance other;
+        QVERIFY(QDir(env->dir()).mkpath(QStringLiteral("blocked/Vemo文本收集器.lock")));
+        QCOMPARE(other.take({env->dir() + QStringLiteral("/blocked"), env->dir() + QStringLiteral("/free")}),
+                 SingleInstance::Outcome::Taken);
+        app->exit();
+        QVERIFY(QDir(env->dir()).entryList({QStringLiteral("*.lock")}, QDir::Files).isEmpty());
+    }
+
+    // Held Ctrl+C: five ticks propose once; Shift, Alt and a short clipboard
+    // text do not; a proposal the user is looking at is never replaced.
+    void heldCtrlC() {
+        start(QString());
+        QGuiApplication::clipboard()->setText(QStringLiteral("a"));
+        for (const std::set<int> &keys : std::vector<std::set<int>>{{17, 67, 16}, {17, 67, 18}, {17, 67}}) {
+            platform().held = keys;
+            QTest::qWait(700);
+            QVERIFY(!editor());
+        }
+        QGuiApplication::clipboard()->setText(QStringLiteral("Public Sub Test()\nx = 1"));
+        QTRY_VERIFY(editor() && editor()->isVisible());
+        QCOMPARE(editor()->titleBox()->text(), QStringLiteral("Test"));
+        editor()->titleBox()->setText(QStringLiteral("改过的标题"));
+        QTest::qWait(1200);
+        QCOMPARE(editor()->titleBox()->text(), QStringLiteral("改过的标题"));
+    }
+
+    // The icon: the help notice for an empty library (unless the double-click
+    // opened the editor), why an unreadable library shows nothing, the list
+    // at the right edge, a dropped text, a drag that keeps the place.
+    void iconClicksAndDrops() {
+        start(QLatin1String(""));
+        IconWindow &icon = app->iconWindow();
+        emit icon.clicked();
+        QTRY_COMPARE(env->boxes.size(), 1);
+        QVERIFY(env->boxes.first().endsWith(QStringLiteral("\r\n\r\n您还未添加常用的文本！！！")));
+        QGuiApplication::clipboard()->setText(QStringLiteral("第一条文本"));
+        emit icon.clicked();
+        emit icon.doubleClicked();
+        QTest::qWait(QApplication::doubleClickInterval() + 100);
+        QCOMPARE(env->boxes.size(), 1);
+        QCOMPARE(editor()->text(), QStringLiteral("第一条文本"));
+        editor()->close();
+        QGuiApplication::clipboard()->clear();
+        emit icon.clicked();
+        emit icon.doubleClicked(); // opens nothing: the notice still comes
+        QTRY_COMPARE(env->boxes.size(), 2);
+        QFile::remove(env->dir() + QStringLiteral("/VBCode.mdb"));
+        emit icon.clicked();
+        QCOMPARE(env->boxes.last(), QStringLiteral("【Vemo】文本收集器提示您|缺少Vbcode.mb文件"));
+
+        env->makeLibrary(Records);
+        emit icon.clicked();
+        QVERIFY(list() && list()->isVisible() && !app->callUp().openedByHotkey());
+        QCOMPARE(list()->frameGeometry().topRight(),
+                 QPoint(QGuiApplication::primaryScreen()->geometry().right(), 200));
+
+        QMimeData text;
+        text.setText(QStringLiteral("Private Function GetName(ByVal s As String) As String"));
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&icon, &enter);
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&icon, &drop);
+        QVERIFY(editor() && editor()->titleBox()->text() == "GetName" && editor()->category() == "Function");
+        QCOMPARE(editor()->frameGeometry().top(), icon.frameGeometry().top());
+
+        // A drag keeps the place; a purely vertical one is a click and keeps nothing.
+        const auto drag = [&](QPoint by) {
+            const QPoint grip = icon.mapToGlobal(icon.rect().center());
+            QTest::mousePress(&icon, Qt::RightButton, {}, icon.mapFromGlobal(grip));
+            QTest::mouseMove(&icon, icon.mapFromGlobal(grip + by));
+            QTest::mouseRelease(&icon, Qt::RightButton, {}, icon.mapFromGlobal(grip + by));
+        };
+        const QPoint before = icon.pos();
+        drag(QPoint(-100, 40));
+        QCOMPARE(icon.pos(), before + QPoint(-100, 40));
+        QCOMPARE(app->settings().value(setting::IconLeft), (before.x() - 100) * 15);
+        drag(QPoint(0, 60));
+        QCOMPARE(app->settings().value(setting::IconTop), (before.y() + 40) * 15);
+    }
+
+    // Ctrl+E records the window in front (never one of ours) and pastes the
+    // chosen entry there; an opening from the icon only copies.
+    void hotkeyAndPaste() {
+        start(Records);
+        platform().windows = {42};
+        platform().foreground = 42;
+        QVERIFY(platform().pressHotkey(117));
+        QVERIFY(list() && list()->isVisible());
+        platform().foreground = list()->winId();
+        QVERIFY(platform().pressHotkey(117));
+        QCOMPARE(app->callUp().target(), platform::WindowId(42));
+        QString clipboardAtPaste;
+        platform().onPaste = [&] { clipboardAtPaste = clipboard(); };
+        list()->selectRow(0);
+        list()->executeSelected();
+        QCOMPARE(clipboardAtPaste, QStringLiteral("文本一"));
+        QCOMPARE(platform().log.back(), std::string("trim")); // pasted, then the list closed
+        QVERIFY(logged("paste"));
+        flush();
+        QVERIFY(!list());
+
+        platform().log.clear();
+        app->callUp().showFromIcon();
+        list()->selectRow(2); // below the last-used row
+        list()->executeSelected();
+        QCOMPARE(clipboard(), QStringLiteral("文本二"));
+        QVERIFY(!logged("activate") && !logged("paste"));
+    }
+
+    // Clipboard first, then the target in front, then the keystroke; never
+    // keys into a window that is gone, refused the front, or with Shift or Alt held.
+    void pasteIntoTarget() {
+        FakePlatform &p = platform();
+        QCOMPARE(::pasteIntoTarget(QStringLiteral("a"), 0), PasteOutcome::ClipboardOnly);
+        QCOMPARE(::pasteIntoTarget(QStringLiteral("b"), 42), PasteOutcome::TargetGone);
+        p.windows = {42};
+        p.activationArrives = false;
+        QCOMPARE(::pasteIntoTarget(QStringLiteral("c"), 42), PasteOutcome::ActivationRefused);
+        p.activationArrives = true;
+        p.held = {platform::vk::Menu};
+        QCOMPARE(::pasteIntoTarget(QStringLiteral("d"), 42), PasteOutcome::ModifierHeld);
+        QVERIFY(!logged("paste"));
+        QCOMPARE(clipboard(), QStringLiteral("d"));
+        // Shift and Ctrl still held from the hotkey, released a moment later.
+        std::set<int> heldAtPaste{-1};
+        p.onPaste = [&] { heldAtPaste = p.held; };
+        p.held = {platform::vk::Shift, platform::vk::Control};
+        QTimer::singleShot(60, [&] { p.held.clear(); });
+        QCOMPARE(::pasteIntoTarget(QStringLiteral("e"), 42), PasteOutcome::Pasted);
+        QVERIFY(heldAtPaste.empty());
+        QCOMPARE(p.foreground, platform::WindowId(42));
+    }
+
+    // The main menu's items, the list's requests, and the orderly end.
+    void menuAndEnd() {
+        start(Records);
+        emit app->mainMenu().moveToTray->triggered();
+        QVERIFY(app->settings().value(setting::ShowInTray));
+        QVERIFY(app->iconWindow().isVisible()); // no notification area here: the icon stays
+        emit app->mainMenu().showIcon->triggered();
+        QVERIFY(!app->settings().value(setting::ShowInTray));
+        emit app->mainMenu().addText->triggered(); // an empty clipboard still opens the editor
+        QVERIFY(editor() && editor()->isAddMode() && editor()->text().isEmpty());
+        emit app->mainMenu().openSettings->triggered();
+        QVERIFY(app->settingsWindow() && app->settingsWindow()->isVisible());
+
+        // 修改内容 and "Vemo" hold the list open while their windows are.
+        app->callUp().showFromIcon();
+        list()->selectRow(0);
+        list()->listMenu()->changeRecord->trigger();
+        QVERIFY(!editor()->isAddMode() && list()->isHeld());
+        QCOMPARE(editor()->titleBox()->text(), QStringLiteral("标题一"));
+        emit list()->aboutRequested();
+        QVERIFY(app->aboutWindow() && app->aboutWindow()->isVisible());
+        editor()->close();
+        flush();
+        QVERIFY(list()->isHeld());
+        app->aboutWindow()->close();
+        flush();
+        QVERIFY(!list()->isHeld());
+
+        app->settingsWindow()->hotkeyBox()->setCurrentIndex(1); // "Ctrl+A"
+        emit app->mainMenu().exitProgram->triggered();
+        flush();
+        QVERIFY(!list() && !app->settingsWindow());
+        QCOMPARE(app->settings().value(setting::HotkeyKey), 65); // written by the closing window
+        QVERIFY(!logged("hotkey+:117:65") && logged("hotkey-:117"));
+    }
+};
+
+QTEST_MAIN(TestApplication)
+#include "tst_application.moc"

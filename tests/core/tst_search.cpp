@@ -1,0 +1,238 @@
+// The quick list search: the wildcard matcher against a slow reference reading
+// of its rules, and the rows the list fills from a library read by the store.
+#include "LibraryStore.h"
+#include "SearchFilter.h"
+#include "TestEnv.h"
+#include "WildcardPattern.h"
+
+#include <QRandomGenerator>
+#include <QTest>
+#include <algorithm>
+#include <vector>
+
+using wildcard::Pattern;
+using wildcard::Result;
+
+namespace {
+
+// A slow, direct reading of the wildcard rules, the oracle for the matcher. Steps are a star, or one
+// character within one of the ranges (outside all of them when negated); an empty group "[]" is none.
+Result reference(QStringView p, QStringView text) {
+    struct Step {
+        bool star = false, negate = false;
+        std::vector<std::pair<char16_t, char16_t>> ranges;
+    };
+    std::vector<Step> steps;
+    for (qsizetype i = 0; i < p.size(); ++i) {
+        const char16_t c = p[i].unicode();
+        if (c == u'*' || c == u'?') {
+            steps.push_back({c == u'*', true, {}});
+        } else if (c != u'[') {
+            steps.push_back({false, false, {c == u'#' ? std::pair(u'0', u'9') : std::pair(c, c)}});
+        } else {
+            Step list{false, i + 1 < p.size() && p[i + 1] == u'!', {}};
+            qsizetype j = i + 1 + list.negate;
+            for (; j < p.size() && p[j] != u']'; ++j) {
+                const bool range = j + 2 < p.size() && p[j + 1] == u'-' && p[j + 2] != u']';
+                list.ranges.emplace_back(p[j].unicode(), p[range ? j + 2 : j].unicode());
+                if (list.ranges.back().second < list.ranges.back().first)
+                    return Result::Invalid;
+                j += range ? 2 : 0;
+            }
+            if (j == p.size())
+                return Result::Invalid;
+            if (list.negate || !list.ranges.empty())
+                steps.push_back(list);
+            i = j;
+        }
+    }
+    const auto accepts = [](const Step &step, char16_t t) {
+        return step.negate != std::any_of(step.ranges.begin(), step.ranges.end(),
+                                          [t](auto r) { return t >= r.first && t <= r.second; });
+    };
+    // fits[s][j]: the steps from s on match the text from j on.
+    const qsizetype n = text.size();
+    std::vector<std::vector<char>> fits(steps.size() + 1, std::vector<char>(n + 1, 0));
+    fits[steps.size()][n] = 1;
+    for (qsizetype s = qsizetype(steps.size()) - 1; s >= 0; --s)
+        for (qsizetype j = n; j >= 0; --j)
+            fits[s][j] = steps[s].star ? fits[s + 1][j] || (j < n && fits[s][j + 1])
+                                       : j < n && accepts(steps[s], text[j].unicode()) && fits[s + 1][j + 1];
+    return fits[0][0] ? Result::Match : Result::NoMatch;
+}
+
+// Every text of `yes` fits the pattern and none of `no`, for the matcher and the reference alike.
+void fits(const QString &pattern, const QStringList &yes, const QStringList &no) {
+    for (const QString &text : yes + no) {
+        const Result want = yes.contains(text) ? Result::Match : Result::NoMatch;
+        QVERIFY2(wildcard::match(text, pattern) == want && reference(pattern, text) == want,
+                 qPrintable(QStringLiteral("text \"%1\" pattern \"%2\"").arg(text, pattern)));
+    }
+}
+
+QString randomText(QRandomGenerator &rng, const QString &alphabet, int maxLength) {
+    QString s;
+    for (int n = int(rng.bounded(maxLength + 1)); n > 0; --n)
+        s += alphabet[int(rng.bounded(int(alphabet.size())))];
+    return s;
+}
+
+struct Rec {
+    QString id, group, title, text, common; // a null common is stored as NULL
+};
+
+const QList<Rec> Sample = {{"11", "SQL", "★★　select all", "SELECT * FROM t", "常用"},
+                           {"12", "邮件", "回复模板", "您好，已收到。", "常用"},
+                           {"13", "常用", "grouped common", "not marked", ""},
+                           {"14", "SQL", "update row", "UPDATE t SET a=1", ""},
+                           {"16", "sql", "Проверка", "Текст 2024", {}}};
+
+const QString LastUsed =
+    QStringList{"", "上次标题", "上次内容", "", "", "SQL", "99", "详"}.join(LastUsedSeparator);
+
+QStringList column(const SearchFilter &filter, int c) {
+    QStringList out;
+    for (int r = 0; r < filter.rowCount(); ++r)
+        out << filter.text(r, c);
+    return out;
+}
+
+// The IDs a search of the whole cache lists.
+QStringList found(SearchFilter &filter, const QString &search, const QString &lastUsed = {}) {
+    filter.load(QStringLiteral("*"), true, search, lastUsed);
+    return column(filter, col::Id);
+}
+
+} // namespace
+
+class TestSearch : public QObject {
+    Q_OBJECT
+    TestEnv env;
+
+    // The records written in list order, read back by the store.
+    RecordCache cacheOf(const QList<Rec> &records) {
+        QString rows = QStringLiteral("BEGIN;");
+        qint64 stamp = 20240101000000;
+        for (const Rec &r : records) {
+            QStringList values{r.id, r.group, "Sub", r.title, r.text, QString::number(stamp--), r.common};
+            for (QString &v : values)
+                v = v.isNull() ? QStringLiteral("NULL") : "'" + v.replace(u'\'', "''") + "'";
+            rows += "INSERT INTO VBcode VALUES (" + values.join(',') + ");";
+        }
+        return RecordCache(LibraryStore(env.makeLibrary(rows + "COMMIT;")).readAll().value());
+    }
+
+  private slots:
+    void matcherAgreesWithTheRulesAndTheReference() {
+        fits("", {""}, {"a"});
+        fits("abc", {"abc"}, {"abcd", "ABC"});      // anchored, case-sensitive
+        fits("ab*ba", {"abba", "abxyba"}, {"aba"}); // head and tail may not overlap
+        fits("*a*b*c*", {"xaxbxcx", "abc"}, {"xcxbxax"});
+        fits("a?c#", {"abc5"}, {"ac5", "abcb", "abc５"}); // "#" is 0-9 only
+        fits("[abc][a-z][a-a][!abc]", {"bmad"}, {"dmad", "bMad", "bmbd", "bmaa", "bma"});
+        fits("[-a][a-][!-a][a-c-e]", {"--b-", "aaze"}, {"b-b-", "---a", "aabd"}); // "-" as itself
+        fits("[*][?][#][[]!a]", {"*?#[!a]"}, {"a?#[!a]"}); // so do wildcards in a list, "!" and "]" outside
+        fits("a[]b[]][!]", {"ab]x"}, {"axb]x", "ab]"});    // an empty group takes no character
+        const QString face = QString::fromUtf16(u"\U0001F600"); // a surrogate pair is two characters
+        fits(QString::fromUtf16(u"a??b[\xD800-\xDBFF][\xDC00-\xDFFF]"), {"a" + face + "b" + face},
+             {"a" + face + "xb"});
+        // The search folds the text code unit by code unit; the pattern is given lower-cased.
+        QCOMPARE(wildcard::lowerCodeUnits(QStringLiteral("ÉCOLE ΑΛΦΑ ПРИВЕТ 文本 Q") + face),
+                 QStringLiteral("école αλφα привет 文本 q") + face);
+        QVERIFY(Pattern(u"*école*[a-z][!q]").matches(u"ÉCOLE QX", true) &&
+                !Pattern(u"[!q]").matches(u"Q", true));
+        // An unclosed list or a descending range makes the pattern invalid, which is no mere mismatch.
+        for (const QString p : {"[", "*[*", "a[bc", "[!", "[a]b[", "[z-a]", "*[9-0]"})
+            QVERIFY(!Pattern(p).matches(u"[z-a]", true) && wildcard::match(u"[", p) == Result::Invalid &&
+                    reference(p, u"[") == Result::Invalid && reference(p, u"") == Result::Invalid);
+
+        // Random patterns and texts over alphabets rich in the wildcard characters, as given and folded.
+        QRandomGenerator rng(20240517);
+        const QString patternAlphabet = QString::fromUtf16(u"ab1*?#[]!-A\xD83D\xDE00");
+        const QString textAlphabet = QString::fromUtf16(u"abAB1-]!*\xD83D\xDE00");
+        int count[3] = {};
+        for (int round = 0; round < 40000; ++round) {
+            const QString pattern = randomText(rng, patternAlphabet, 6);
+            const QString text = randomText(rng, textAlphabet, round % 2 ? 12 : 4);
+            const Result expected = reference(pattern, text);
+            const bool folded = reference(pattern, wildcard::lowerCodeUnits(text)) == Result::Match;
+            if (wildcard::match(text, pattern) != expected || Pattern(pattern).matches(text, true) != folded)
+                QFAIL(qPrintable(QStringLiteral("text \"%1\" pattern \"%2\"").arg(text, pattern)));
+            ++count[int(expected)];
+        }
+        QVERIFY(count[0] > 1000 && count[1] > 1000 && count[2] > 1000); // or the comparison proves little
+    }
+
+    void categoriesLastUsedAndHintRows() {
+        SearchFilter filter;
+        filter.setCache(cacheOf(Sample));
+        QVERIFY(filter.load(CommonFlag, false, QString(), QString()));
+        QCOMPARE(column(filter, col::Id), (QStringList{"11", "12", "13"})); // and the group named "常用"
+        QVERIFY(filter.colour(0) == RowColour::Special && filter.colour(1) == RowColour::Normal);
+        QCOMPARE(filter.categories(), (QStringList{"常用", "SQL", "邮件", "sql"}));
+        // Only an entry of eight parts adds the last-used row before a group's records ("SQL" is not "sql").
+        const QString sep = LastUsedSeparator;
+        for (const QString &lastUsed :
+             {LastUsed, LastUsed + sep, LastUsed.section(sep, 1), QString("plain")}) {
+            QVERIFY(filter.load(QStringLiteral("SQL"), false, QString(), lastUsed));
+            const int first = lastUsed == LastUsed ? 0 : 1;
+            QCOMPARE(column(filter, col::Id), QStringList({"99", "11", "14"}).mid(first));
+            QCOMPARE(column(filter, col::Number),
+                     (first ? QStringList{"000", "001"} : QStringList{"最近一次", "001", "002"}));
+            QCOMPARE(filter.isLastUsedRow(0), first == 0);
+        }
+        QCOMPARE(found(filter, "zzz", LastUsed), QStringList{"99"}); // first whatever a search finds
+        QVERIFY(filter.colour(0) == RowColour::LastUsed && filter.recordIndex(0) == -1);
+        QCOMPARE(found(filter, QString(200, u'e'), LastUsed), QStringList{"99"}); // longer than any entry
+        // An invalid pattern stops the filling before the first record.
+        QVERIFY(!filter.load(QStringLiteral("*"), true, QStringLiteral("a[b"), LastUsed));
+        QCOMPARE(column(filter, col::Id), QStringList{"99"});
+
+        // The library changed under the list (a record deleted): the rows listed stay until the next filling.
+        QCOMPARE(found(filter, "*"), (QStringList{"11", "12", "13", "14", "16"}));
+        filter.setCache(cacheOf(Sample.mid(1)));
+        QCOMPARE(column(filter, col::Title).first(), QStringLiteral("★★　select all"));
+        QCOMPARE(found(filter, "*"), (QStringList{"12", "13", "14", "16"}));
+        filter.clearCache();
+        QCOMPARE(filter.rowCount(), 0);
+        // An empty library lists the hints, whatever is searched; one that could not be read lists nothing.
+        QVERIFY(filter.load(QStringLiteral("*"), true, QStringLiteral("["), LastUsed));
+        QCOMPARE(column(filter, col::Title) + column(filter, col::Number),
+                 (QStringList{HintLine1, HintLine2, "", ""}));
+        QVERIFY(filter.isHintRow(1) && filter.categories() == QStringList{CommonFlag});
+        filter.setReadFailed(true);
+        QVERIFY(filter.load(CommonFlag, false, QString(), LastUsed) && filter.rowCount() == 0);
+    }
+
+    // While typing, each search narrows the last one's matches; it must list what the reference finds,
+    // letters with more than one raw form (Kelvin sign, dotted capital I, the three sigmas) included.
+    void typingListsWhatTheReferenceFinds() {
+        QRandomGenerator rng(12345);
+        const QString alphabet = QStringLiteral("kKKiIİσΣςabAB文本1|");
+        QList<Rec> records;
+        for (int i = 0; i < 300; ++i)
+            records << Rec{QString::number(i), "g", randomText(rng, alphabet, 6),
+                           randomText(rng, alphabet, 12), ""};
+        SearchFilter filter;
+        filter.setCache(cacheOf(records));
+        const QString typed = alphabet + alphabet + QStringLiteral("?*#[]");
+        const auto lower = &wildcard::lowerCodeUnits;
+        QString search;
+        for (int key = 0; key < 200; ++key) { // a new word after every fourth key or so
+            search = (rng.bounded(4) ? search : QString()) + typed[int(rng.bounded(int(typed.size())))];
+            const QString pattern = u'*' + lower(search) + u'*';
+            QStringList expected;
+            for (const Rec &r : records)
+                if (reference(pattern, lower(r.title + u'|' + r.text)) == Result::Match)
+                    expected << r.id;
+            QVERIFY2(found(filter, search) == expected, qPrintable(search));
+        }
+        // The library changed while typing: the next letter searches the new cache.
+        found(filter, QStringLiteral("ab"));
+        filter.setCache(cacheOf(records << Rec{"901", "g", "newly added", "abab", ""}));
+        QVERIFY(found(filter, QStringLiteral("aba")).contains(QStringLiteral("901")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSearch)
+#include "tst_search.moc"

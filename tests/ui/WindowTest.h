@@ -1,0 +1,62 @@
+// What the window tests share: temporary settings and library, answered boxes, the fake platform.
+#pragma once
+
+#include "FakePlatform.h"
+#include "LibraryStore.h"
+#include "Settings.h"
+#include "TestEnv.h"
+#include "quick_list/QuickListModels.h"
+#include "quick_list/QuickListWindow.h"
+
+#include <QClipboard>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTest>
+
+// The sample library: "常用" lists 1 and 2; the groups come in the order SQL, 邮件, 签名, 其他.
+inline const QString Sample =
+    "INSERT INTO VBcode VALUES (1, 'SQL', 'Sub', '★★　查询全部', 'SELECT * FROM t', '20240105', '常用');"
+    "INSERT INTO VBcode VALUES (2, '邮件', 'Sub', '客户''s 回复', '您好，已收到。', '20240104', '常用');"
+    "INSERT INTO VBcode VALUES (3, 'SQL', 'Class', '更新一行', 'UPDATE t', '20240103', '');"
+    "INSERT INTO VBcode VALUES (4, '签名', 'Sub', '签名', '签名', '20240102', '');"
+    "INSERT INTO VBcode VALUES (0, '其他', 'API', '零号记录', 'zero', '20240101', '');";
+
+struct Fixture {
+    explicit Fixture(const QString &records = Sample) : store(env.makeLibrary(records)) {}
+    QString sql(const QString &statement) const { return TestEnv::sql(store.path(), statement).join(','); }
+
+    TestEnv env;
+    FakePlatformGuard fake;
+    Settings settings;
+    LibraryStore store;
+};
+
+// A quick list on the sample library.
+struct ListFixture : Fixture {
+    QuickListWindow *open() {
+        list = std::make_unique<QuickListWindow>(settings, store);
+        list->move(200, 100);
+        list->show();
+        return QTest::qWaitForWindowExposed(list.get()) ? list.get() : nullptr;
+    }
+    // The row of a record; -1 when none shows it.
+    int rowOf(qint64 id) const {
+        for (int row = 0; row < list->filter().rowCount(); ++row)
+            if (list->filter().text(row, col::Id) == QString::number(id))
+                return row;
+        return -1;
+    }
+    // What a cell shows, or the name of its colour.
+    QString shown(int row, int column, int role = Qt::DisplayRole) const {
+        const QVariant v = list->recordModel()->index(row, column).data(role);
+        return role == Qt::ForegroundRole ? v.value<QBrush>().color().name() : v.toString();
+    }
+
+    std::unique_ptr<QuickListWindow> list;
+};
+
+// A stored last-used entry: columns 1 to 7 of its row.
+inline QString lastUsed(const QStringList &columns) {
+    return LastUsedSeparator + columns.join(LastUsedSeparator);
+}

@@ -1,0 +1,161 @@
+// The quick list's menu, fitted to the selected row, its items triggered on a real library file.
+#include "WindowTest.h"
+#include "quick_list/ListMenu.h"
+
+#include <QDir>
+
+class TestListMenu : public QObject {
+    Q_OBJECT
+    std::unique_ptr<ListFixture> f;
+    QuickListWindow *list = nullptr;
+    ListMenu *menu = nullptr;
+
+    QString title(int row) const { return f->shown(row, col::Title); }
+
+    void select(int row) { // as the right click does
+        list->selectRow(row);
+        menu->prepare();
+    }
+    void reopen() { // as the list opens after a change from outside
+        list->reload();
+        list->refill();
+    }
+
+  private slots:
+    void init() {
+        f = std::make_unique<ListFixture>();
+        list = f->open();
+        menu = list->listMenu();
+    }
+    void cleanup() { f.reset(); }
+
+    void itemsFollowTheRow() {
+        select(f->rowOf(2));
+        QVERIFY(menu->unmarkCommon->isVisible() && !menu->markCommon->isVisible());
+        list->showCategory(1); // "SQL": record 3 is not common
+        select(f->rowOf(3));
+        QVERIFY(menu->markCommon->isVisible() && !menu->unmarkCommon->isVisible());
+        // The hint rows of an empty library are no records.
+        f->sql("DELETE FROM VBcode");
+        reopen();
+        select(0);
+        for (QAction *item : menu->actions())
+            QCOMPARE(item->isEnabled(),
+                     item->isSeparator() || item == menu->backUp || item == menu->clearLibrary);
+    }
+
+    // The menu holds the list still while it is open and gives it back however it closes.
+    void holdAndDelete() {
+        const QPoint at = list->mapToGlobal(QPoint(200, 60));
+        list->selectRow(f->rowOf(2));
+        f->env.answers = {false};
+        menu->popupAt(at);
+        QVERIFY(list->isHeld());
+        QTRY_VERIFY(menu->isVisible());
+        QTest::keyClick(menu, Qt::Key_D);
+        QTRY_VERIFY(!menu->isVisible());
+        QCOMPARE(f->env.boxes, QStringList{"Vemo文本收集器|是否删除当前记录 客户's 回复"});
+        QCOMPARE(f->sql("SELECT count(*) FROM VBcode WHERE ID = 2"), QStringLiteral("1"));
+        QVERIFY(!list->isHeld());
+        menu->popupAt(at);
+        QTRY_VERIFY(menu->isVisible());
+        QTest::keyClick(menu, Qt::Key_Escape);
+        QTRY_VERIFY(!menu->isVisible());
+        QVERIFY(!list->isHeld());
+    }
+
+    void toggleTwiceRestoresTitleAndColour() {
+        // The stored title loses its apostrophe; the row shows what is stored.
+        const QStringList titles = {"★★　客户s 回复", "客户s 回复"}, colours = {"#ff0000", "#000000"};
+        for (int i = 0; i < 2; ++i) {
+            select(f->rowOf(2));
+            menu->toggleSpecial->trigger();
+            QCOMPARE(f->sql("SELECT CodeName FROM VBcode WHERE ID = 2") + title(f->rowOf(2)),
+                     titles[i] + titles[i]);
+            QCOMPARE(f->shown(f->rowOf(2), col::Title, Qt::ForegroundRole), colours[i]);
+        }
+    }
+
+    // The rows may be older than the library: every action goes by the ID, 64 bits wide.
+    void actionsGoByTheStoredRecord() {
+        f->sql(
+            "INSERT INTO VBcode VALUES (99999999999, '大号', 'Sub', '大号记录', 'big', '20240105', '常用')");
+        f->settings.setValue(setting::LastUsedEntry,
+                             lastUsed({"客户's 回复", "您好", "", "常用", "邮件", "2", "详"}));
+        reopen();
+        f->sql("UPDATE VBcode SET CodeName = '改过的标题' WHERE ID = 2");
+        select(0); // the last-used row
+        menu->toggleSpecial->trigger();
+        const QString marked = QStringLiteral("★★　改过的标题");
+        QCOMPARE(f->sql("SELECT CodeName FROM VBcode WHERE ID = 2") + title(0), marked + marked);
+
+        select(f->rowOf(99999999999));
+        menu->deleteRecord->trigger(); // Yes
+        QCOMPARE(f->env.boxes.last(), QStringLiteral("Vemo文本收集器|是否删除当前记录 大号记录"));
+        QCOMPARE(f->sql("SELECT ID FROM VBcode WHERE ID IN (0, 99999999999)"), QStringLiteral("0"));
+        QCOMPARE(f->rowOf(99999999999), -1);
+
+        // Gone from the library since the list was filled: nothing changes, and the list says so.
+        f->sql("DELETE FROM VBcode WHERE ID = 2");
+        const QList<std::pair<QAction *, QString>> refusals = {{menu->deleteRecord, "删除失败"},
+                                                               {menu->toggleSpecial, "设置失败"},
+                                                               {menu->unmarkCommon, "移出常用失败"}};
+        for (const auto &[item, failure] : refusals) {
+            select(0);
+            item->trigger();
+            QCOMPARE(list->statusLabel()->text(), failure + QStringLiteral("：记录已不存在"));
+            QCOMPARE(title(0), marked);
+        }
+
+        // A row whose ID is no whole number refuses every record action.
+        f->settings.setValue(setting::LastUsedEntry, lastUsed({"坏的", "x", "", "常用", "邮件", "2x", "详"}));
+        reopen();
+        QSignalSpy edits(list, &QuickListWindow::editRequested);
+        const QString before = f->sql("SELECT group_concat(ID || CodeName || IsUsed) FROM VBcode");
+        for (QAction *item : {menu->changeRecord, menu->deleteRecord, menu->markCommon, menu->unmarkCommon,
+                              menu->toggleSpecial}) {
+            list->setStatus(QString());
+            select(0);
+            item->trigger();
+            QCOMPARE(list->statusLabel()->text(), QStringLiteral("记录编号无效，未做任何修改"));
+        }
+        QCOMPARE(f->sql("SELECT group_concat(ID || CodeName || IsUsed) FROM VBcode"), before);
+        QCOMPARE(edits.count(), 0);
+    }
+
+    void changeAsksForTheEditorWithTheStoredCategory() {
+        list->showCategory(1); // "SQL"
+        select(f->rowOf(3));
+        Record asked;
+        connect(list, &QuickListWindow::editRequested, this, [&](const Record &r) { asked = r; });
+        menu->changeRecord->trigger();
+        QCOMPARE(QStringList({QString::number(asked.id), asked.group, asked.category, asked.title, asked.text,
+                              asked.common ? "common" : ""}),
+                 (QStringList{"3", "SQL", "Class", "更新一行", "UPDATE t", ""}));
+    }
+
+    void backupOneFilePerMinuteThenClear() {
+        QDateTime now(QDate(2026, 3, 1), QTime(9, 5, 10));
+        f->store.setClock([&now] { return now; });
+        for (int seconds : {0, 40, 60}) {
+            now = now.addSecs(seconds);
+            menu->backUp->trigger();
+        }
+        QCOMPARE(QDir(f->env.dir() + QStringLiteral("/backup")).entryList(QDir::Files, QDir::Name),
+                 (QStringList{"20260301 0905VBCode.mdb", "20260301 0906VBCode.mdb"}));
+        QCOMPARE(f->env.boxes, QStringList(3, QStringLiteral("【Vemo】文本收集器提示您|数据库备份完成")));
+        // Clearing asks; No changes nothing, Yes keeps only the record with ID 0.
+        f->env.answers = {false, true};
+        menu->clearLibrary->trigger();
+        QCOMPARE(f->env.boxes.last(), QStringLiteral("Vemo文本收集器|是否清空所在记录，该操作不可恢复"));
+        QCOMPARE(f->sql("SELECT count(*) FROM VBcode") + QString::number(list->filter().rowCount()),
+                 QStringLiteral("52"));
+        menu->clearLibrary->trigger();
+        QCOMPARE(f->sql("SELECT group_concat(ID) FROM VBcode") + QString::number(list->filter().rowCount()),
+                 QStringLiteral("00"));
+        QVERIFY(!list->isHeld());
+    }
+};
+
+QTEST_MAIN(TestListMenu)
+#include "tst_list_menu.moc"

@@ -1,0 +1,137 @@
+// The quick list offscreen, on the fake platform and a real library file.
+#include "WindowTest.h"
+#include "common/BalloonTip.h"
+
+class TestQuickList : public QObject {
+    Q_OBJECT
+    std::unique_ptr<ListFixture> f;
+    QuickListWindow *list = nullptr;
+
+    QWidget *rows() const { return list->recordList()->viewport(); }
+    QPoint cell(int row, int column) const {
+        return list->recordList()->visualRect(list->recordModel()->index(row, column)).center();
+    }
+    void hover(int row, int column) { QTest::mouseMove(rows(), cell(row, column)); }
+    void click(int row, int column) { QTest::mouseClick(rows(), Qt::LeftButton, {}, cell(row, column)); }
+
+  private slots:
+    void init() {
+        f = std::make_unique<ListFixture>();
+        QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+    }
+    void cleanup() { f.reset(); }
+
+    void rowsAndCategories() {
+        f->settings.setValue(setting::LastUsedEntry, lastUsed({"上次", "x", "", "", "SQL", "3", "详"}));
+        list = f->open();
+        QCOMPARE(f->shown(0, col::Number) + f->shown(1, col::Number), QStringLiteral("最近一次001"));
+        QCOMPARE(f->shown(0, col::Title, Qt::ForegroundRole), QColor(LastUsedColour).name());
+        QCOMPARE(f->shown(1, col::Title, Qt::ForegroundRole), QColor(SpecialColour).name());
+        auto *categories = list->categoryModel();
+        QCOMPARE(categories->names(), (QStringList{"常用", "SQL", "邮件", "签名", "其他"}));
+        QCOMPARE(categories->highlighted(), 0);
+        list->showCategory(1);
+        QCOMPARE(categories->highlighted(), 1);
+        QCOMPARE(f->shown(2, col::Title), QStringLiteral("更新一行"));
+        // A search highlights no category; clearing it goes back to "常用".
+        list->searchBox()->setText(QStringLiteral("UPDATE"));
+        QCOMPARE(categories->highlighted(), -1);
+        list->searchBox()->clear();
+        QCOMPARE(categories->highlighted(), 0);
+        QCOMPARE(f->shown(2, col::Title), QStringLiteral("客户's 回复"));
+    }
+
+    // An empty library offers two hint rows that execute nothing; an unreadable one is no empty library.
+    void emptyOrUnreadableLibrary() {
+        f->env.makeLibrary();
+        list = f->open();
+        QCOMPARE(f->shown(0, col::Title) + f->shown(1, col::Title), HintLine1 + HintLine2);
+        click(0, col::Title);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
+        QVERIFY(list->isVisible() && f->settings.value(setting::LastUsedEntry).isEmpty());
+        QFile::remove(f->store.path());
+        list = f->open();
+        QCOMPARE(list->recordModel()->rowCount(), 0);
+        QCOMPARE(list->statusLabel()->text(), QStringLiteral("缺少Vbcode.mb文件"));
+    }
+
+    void clickModes_data() {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<bool>("closes");
+        QTest::addColumn<int>("runsOn"); // 1 the click, 2 the double-click, 0 neither
+        QTest::newRow("click") << choice::ClickExecutes << true << 1;
+        QTest::newRow("double-click") << choice::DoubleClickExecutes << true << 2;
+        QTest::newRow("any other text") << QStringLiteral("不执行") << true << 0;
+        QTest::newRow("stays open, copies") << choice::ClickExecutes << false << 1;
+    }
+    void clickModes() {
+        QFETCH(QString, mode);
+        QFETCH(bool, closes);
+        QFETCH(int, runsOn);
+        f->settings.setValue(setting::ListClickMode, mode);
+        f->settings.setValue(setting::ListClosesItself, closes);
+        list = f->open();
+        QCOMPARE(list->windowFlags().testFlag(Qt::WindowStaysOnTopHint), !closes);
+        QSignalSpy chosen(list, &QuickListWindow::entryChosen);
+        click(1, col::Title);
+        if (runsOn != 1) {
+            QCOMPARE(list->selectedRow(), 1);
+            QTest::mouseDClick(rows(), Qt::LeftButton, {}, cell(1, col::Title));
+            QTest::mouseRelease(rows(), Qt::LeftButton, {}, cell(1, col::Title)); // QtTest leaves it held
+        }
+        const bool ran = runsOn != 0, copies = ran && !closes;
+        const QString text = QStringLiteral("您好，已收到。");
+        QCOMPARE(chosen.value(0).value(0).toString(), ran && closes ? text : QString());
+        QCOMPARE(list->isVisible(), !(ran && closes));
+        QCOMPARE(QGuiApplication::clipboard()->text(), copies ? text : QStringLiteral("before"));
+        QCOMPARE(list->statusLabel()->text() == QStringLiteral("当前点击的内容已复制"), copies);
+        QCOMPARE(f->settings.value(setting::LastUsedEntry),
+                 ran ? lastUsed({"客户's 回复", text, "", "常用", "邮件", "2", "详"}) : QString());
+    }
+
+    void balloonAndHovering() {
+        list = f->open();
+        // A click on "详" brings up that row's balloon, its title drawn whole.
+        hover(1, col::Detail);
+        QTRY_VERIFY(list->balloon() && list->balloon()->isVisible());
+        click(1, col::Detail);
+        QTRY_VERIFY(list->balloon() && list->balloon()->isVisible());
+        list->balloon()->grab();
+        QCOMPARE(list->balloon()->drawnTitle(), QStringLiteral("客户's 回复"));
+        // Moving on to another row while it is up shows that row's balloon at once.
+        hover(0, col::Detail);
+        QVERIFY(list->balloon()->isVisible());
+        QCOMPARE(list->balloon()->title(), QStringLiteral("★★　查询全部"));
+
+        // While something holds the list, hovering does nothing.
+        list->showCategory(1); // "SQL": two rows
+        const auto hold = list->keepOpen();
+        QVERIFY(!list->balloon());
+        hover(1, col::Title);
+        QVERIFY(list->selectedRow() == 0 && !list->balloon());
+    }
+
+    void outsideClicks() {
+        list = f->open();
+        const QRect frame = list->frameGeometry();
+        const QRect icon(frame.topLeft() - QPoint(60, 60), QSize(40, 40));
+        list->setOwnIconTest([&](const QPoint &p) { return icon.contains(p); });
+        f->fake->held = {platform::vk::LeftButton};
+        // The list itself to its outermost pixels, and the program's own icon.
+        for (const QPoint &p : {frame.topLeft(), frame.bottomRight(), icon.center()}) {
+            QCursor::setPos(p);
+            QTest::qWait(250);
+            QVERIFY(list->isVisible());
+        }
+        QCursor::setPos(frame.bottomRight() + QPoint(20, 20));
+        {
+            const auto hold = list->keepOpen(); // a menu or a box of the list is in use
+            QTest::qWait(250);
+            QVERIFY(list->isVisible());
+        }
+        QTRY_VERIFY(!list->isVisible());
+    }
+};
+
+QTEST_MAIN(TestQuickList)
+#include "tst_quick_list.moc"
