@@ -8,6 +8,7 @@
 #include <numeric>
 #include <random>
 #include <sqlite3.h>
+#include <unordered_map>
 
 namespace {
 
@@ -271,30 +272,45 @@ Outcome<> run(const QString &path, const QString &sql, const QVariantList &param
     return {};
 }
 
-// Inserts the record under its ID, or under a fresh random key when that one
-// is taken. Runs inside the caller's transaction.
-Outcome<qint64> insert(SqliteDb &db, const Record &record, const QString &stamp) {
-    SqliteStatement taken(db, QStringLiteral("SELECT 1 FROM VBcode WHERE ID = ?1 LIMIT 1"));
-    SqliteStatement insert(db, QStringLiteral("INSERT INTO VBcode (") + AllColumns +
-                                   QStringLiteral(") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)"));
-    if (!taken.isValid() || !insert.isValid())
-        return errorOf(db);
-    qint64 key = record.id;
+// The wanted key when no record holds it, else a fresh random one that no
+// record holds. `taken` is TakenSql on the same connection.
+Outcome<qint64> freeKey(const SqliteDb &db, SqliteStatement &taken, std::optional<qint64> wanted) {
+    qint64 key = wanted ? *wanted : drawKey();
     for (int draw = 0;; ++draw) {
         taken.reset();
         if (!taken.bind(1, key))
             return errorOf(db);
         const int rc = taken.step();
         if (rc == SQLITE_DONE)
-            break;
+            return key;
         if (rc != SQLITE_ROW)
             return errorOf(db);
         if (draw == MaxKeyDraws)
             return StoreError::Refused;
         key = drawKey();
     }
-    const QVariantList values{key,          record.group, record.category,
-                              record.title, record.text,  stamp,
+}
+
+const QString TakenSql = QStringLiteral("SELECT 1 FROM VBcode WHERE ID = ?1 LIMIT 1");
+const QString InsertSql = QStringLiteral("INSERT INTO VBcode (") + AllColumns +
+                          QStringLiteral(") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+
+// Inserts the record under its ID, or under a fresh random key when that one
+// is taken. Runs inside the caller's transaction.
+Outcome<qint64> insert(SqliteDb &db, const Record &record, const QString &stamp) {
+    SqliteStatement taken(db, TakenSql);
+    SqliteStatement insert(db, InsertSql);
+    if (!taken.isValid() || !insert.isValid())
+        return errorOf(db);
+    const auto key = freeKey(db, taken, record.id);
+    if (!key)
+        return key;
+    const QVariantList values{key.value(),
+                              record.group,
+                              record.category,
+                              record.title,
+                              record.text,
+                              stamp,
                               record.common ? CommonFlag : QString(QLatin1String(""))};
     if (!insert.bindAll(values) || !insert.run())
         return errorOf(db);
@@ -467,4 +483,106 @@ Outcome<QString> LibraryStore::toggleSpecialMark(qint64 id) const {
 
 Outcome<> LibraryStore::clear() const {
     return run(m_path, QStringLiteral("DELETE FROM VBcode WHERE ID > 0"), {}, false);
+}
+
+Outcome<> LibraryStore::visitRows(const std::function<void(qint64 rows)> &count,
+                                  const std::function<bool(const StoredValue *values)> &visit) const {
+    Connection c(m_path);
+    if (c.error != StoreError::None)
+        return c.error;
+    c.db.exec("PRAGMA mmap_size = 268435456");
+    // One read: the count and the rows see the same library.
+    if (!c.db.exec("BEGIN"))
+        return errorOf(c.db);
+    SqliteStatement counting(c.db, QStringLiteral("SELECT count(*) FROM VBcode"));
+    if (counting.step() != SQLITE_ROW)
+        return errorOf(c.db);
+    count(counting.value(0).toLongLong());
+    SqliteStatement rows(c.db, QStringLiteral("SELECT ") + AllColumns + QStringLiteral(" FROM VBcode"));
+    StoredValue values[librarySchema::ColumnCount];
+    int rc;
+    while ((rc = rows.step()) == SQLITE_ROW) {
+        for (int col = 0; col < librarySchema::ColumnCount; ++col) {
+            const int type = rows.columnType(col);
+            values[col].kind = type == SQLITE_NULL      ? StoredValue::Null
+                               : type == SQLITE_INTEGER ? StoredValue::Integer
+                                                        : StoredValue::Text;
+            values[col].bytes = type == SQLITE_NULL ? QByteArrayView() : rows.textBytes(col);
+        }
+        if (!visit(values))
+            return {};
+    }
+    if (rc != SQLITE_DONE)
+        return errorOf(c.db);
+    return {};
+}
+
+Outcome<ImportCounts>
+LibraryStore::importRecords(const std::function<Supply(IncomingRecord &)> &source) const {
+    Connection c(m_path);
+    if (c.error != StoreError::None)
+        return c.error;
+    SqliteTransaction transaction(c.db);
+    if (!transaction.isActive())
+        return errorOf(c.db);
+    // The records stored before the import, by a hash of title and text;
+    // a match is confirmed against the record itself.
+    const auto hashOf = [](QByteArrayView title, QByteArrayView text) {
+        return qHash(text, qHash(title, 0));
+    };
+    std::unordered_multimap<size_t, qint64> stored;
+    {
+        SqliteStatement all(c.db, QStringLiteral("SELECT rowid, CodeName, Code FROM VBcode"));
+        int rc;
+        while ((rc = all.step()) == SQLITE_ROW)
+            stored.emplace(hashOf(all.textBytes(1), all.textBytes(2)), all.value(0).toLongLong());
+        if (rc != SQLITE_DONE)
+            return errorOf(c.db);
+    }
+    SqliteStatement same(c.db, QStringLiteral("SELECT CodeName, Code FROM VBcode WHERE rowid = ?1"));
+    SqliteStatement taken(c.db, TakenSql);
+    SqliteStatement insert(c.db, InsertSql);
+    if (!same.isValid() || !taken.isValid() || !insert.isValid())
+        return errorOf(c.db);
+    const auto isStored = [&](const IncomingRecord &r) -> std::optional<bool> {
+        const auto [first, last] = stored.equal_range(hashOf(r.title, r.text));
+        for (auto it = first; it != last; ++it) {
+            if (!same.reset() || !same.bind(1, it->second) || same.step() != SQLITE_ROW)
+                return std::nullopt;
+            if (same.textBytes(0) == QByteArrayView(r.title) && same.textBytes(1) == QByteArrayView(r.text))
+                return true;
+        }
+        return false;
+    };
+
+    const QByteArray stamp = now().toString(QStringLiteral("yyyyMMddHHmmss")).toUtf8();
+    ImportCounts counts;
+    IncomingRecord record;
+    for (;;) {
+        const Supply supply = source(record);
+        if (supply == Supply::Stop)
+            return counts; // not complete: the transaction rolls back
+        if (supply == Supply::End)
+            break;
+        const auto known = isStored(record);
+        if (!known)
+            return errorOf(c.db);
+        if (*known) {
+            ++counts.skipped;
+            continue;
+        }
+        const auto key = freeKey(c.db, taken, record.id);
+        if (!key)
+            return {key.error(), key.detail()};
+        if (!insert.reset() || !insert.bind(1, key.value()) || !insert.bindText(2, record.group) ||
+            !insert.bindText(3, record.category) || !insert.bindText(4, record.title) ||
+            !insert.bindText(5, record.text) || !insert.bindText(6, record.changeTime.value_or(stamp)) ||
+            !insert.bindText(7, record.commonFlag) || !insert.run())
+            return errorOf(c.db);
+        ++counts.added;
+    }
+    if (!transaction.commit())
+        return errorOf(c.db);
+    counts.complete = true;
+    return counts;
 }

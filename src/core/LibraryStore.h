@@ -9,11 +9,36 @@
 #include "RecordTable.h"
 #include "StoreOutcome.h"
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <functional>
 #include <optional>
+
+// One value of a stored row as the file holds it, for moving the whole
+// library: NULL, a whole number, or anything else with its text as UTF-8
+// bytes as SQLite gives it (valid during the visit only).
+struct StoredValue {
+    enum Kind { Null, Integer, Text } kind = Null;
+    QByteArrayView bytes;
+};
+
+// A record arriving from outside, its texts as UTF-8 bytes.
+struct IncomingRecord {
+    std::optional<qint64> id; // none: a fresh key
+    QByteArray group, category, title, text;
+    std::optional<QByteArray> changeTime; // none: the time of the import
+    QByteArray commonFlag;                // IsUsed as given
+};
+
+// What an import stored, and whether its source ran to the end.
+struct ImportCounts {
+    qint64 added = 0;
+    qint64 skipped = 0;
+    bool complete = false;
+};
 
 class LibraryStore {
   public:
@@ -54,6 +79,19 @@ class LibraryStore {
     // replacing one of the same minute; gives its path. On failure the
     // outcome's detail holds the system's description.
     Outcome<QString> backup() const;
+
+    // Hands every row to the visitor in file order, its seven values in
+    // column order, within one read; the visitor returns false to stop.
+    // `rows` first gets the number of rows the visits will bring.
+    Outcome<> visitRows(const std::function<void(qint64 rows)> &count,
+                        const std::function<bool(const StoredValue *values)> &visit) const;
+    // Stores the records the source supplies, in one transaction. A record
+    // whose title and text equal those of a record stored before the import
+    // is skipped; a taken or missing ID gets a fresh unused key. Nothing is
+    // stored unless the source ends with Supply::End: a Supply::Stop leaves
+    // the library as it was and gives counts that are not complete.
+    enum class Supply { Record, End, Stop };
+    Outcome<ImportCounts> importRecords(const std::function<Supply(IncomingRecord &)> &source) const;
 
     // A key for a new text, drawn from 0 to 999999.
     static qint64 newKey();

@@ -152,6 +152,12 @@ bool SqliteStatement::bind(int index, const QVariant &value) {
     return rc == SQLITE_OK;
 }
 
+bool SqliteStatement::bindText(int index, QByteArrayView utf8) {
+    return m_stmt &&
+           sqlite3_bind_text64(m_stmt, index, utf8.data() ? utf8.data() : "", sqlite3_uint64(utf8.size()),
+                               SQLITE_TRANSIENT, SQLITE_UTF8) == SQLITE_OK;
+}
+
 int SqliteStatement::step() {
     return m_stmt ? sqlite3_step(m_stmt) : SQLITE_MISUSE;
 }

@@ -63,6 +63,8 @@ class SqliteStatement {
     // Binds the values to ?1, ?2, ... in order.
     bool bindAll(const QVariantList &values);
     bool bind(int index, const QVariant &value);
+    // Binds UTF-8 bytes as text, NUL bytes included.
+    bool bindText(int index, QByteArrayView utf8);
     // SQLITE_ROW, SQLITE_DONE or an error code.
     int step();
     // Steps to the end; true when the statement completed.
