@@ -3,6 +3,7 @@
 #include "Program.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QGridLayout>
 #include <QMessageBox>
 #include <QPointer>
@@ -111,6 +112,44 @@ QString describeReadFailure(StoreError error) {
     if (error == StoreError::None || error == StoreError::Missing)
         return describe(error);
     return QStringLiteral("无法读取文本库：") + describe(error);
+}
+
+QString describe(const exchange::Report &report) {
+    using exchange::Problem;
+    const QString file = QDir::toNativeSeparators(report.file);
+    const bool json = exchange::formatOf(report.file) == exchange::Format::Json;
+    const QString where = QStringLiteral("第 %1 条记录（文件第 %2 行）").arg(report.record).arg(report.line);
+    switch (report.problem) {
+    case Problem::None:
+        return QString();
+    case Problem::Cancelled:
+        return QStringLiteral("已取消");
+    case Problem::UnknownFormat:
+        return QStringLiteral("只能使用 .json 或 .csv 文件：") + file;
+    case Problem::FileMissing:
+        return QStringLiteral("找不到文件：") + file;
+    case Problem::FileUnreadable:
+        return QStringLiteral("无法读取文件：%1\n%2").arg(file, report.detail);
+    case Problem::FileUnwritable:
+        return QStringLiteral("无法写入文件：%1\n%2").arg(file, report.detail);
+    case Problem::NotUtf8:
+        return QStringLiteral("文件第 %1 行不是 UTF-8 编码的文字。请先把文件另存为 UTF-8 编码。")
+            .arg(report.line);
+    case Problem::BadSyntax:
+        return QStringLiteral("文件第 %1 行不是有效的 %2：%3")
+            .arg(report.line)
+            .arg(json ? QStringLiteral("JSON") : QStringLiteral("CSV"), report.detail);
+    case Problem::WrongHeader:
+        return QStringLiteral("文件的第一行不是文本库的列名（%1）。第一行应为：\n"
+                              "ID,MoudleName,TypeName,CodeName,Code,ChangeTime,IsUsed")
+            .arg(report.detail);
+    case Problem::BadRecord:
+        return where + QStringLiteral("有误：") + report.detail;
+    case Problem::Library:
+        return report.record > 0 ? where + QStringLiteral("无法存入文本库：") + describe(report.store)
+                                 : describe(report.store);
+    }
+    return QString();
 }
 
 } // namespace messages

@@ -3,6 +3,7 @@
 // given), which takes the keyboard back afterwards.
 #pragma once
 
+#include "LibraryExchange.h"
 #include "StoreOutcome.h"
 
 #include <QString>
@@ -42,5 +43,8 @@ QString describe(StoreError error);
 // The same for a library that could not be read: "无法读取文本库：" and the
 // reason, or the missing-file message alone.
 QString describeReadFailure(StoreError error);
+
+// Why an export or import failed: the file, the line or record, what is wrong.
+QString describe(const exchange::Report &report);
 
 } // namespace messages

@@ -1,0 +1,249 @@
+// Export and import on real files: hostile texts come back byte for byte through JSON and CSV, the files
+// have the agreed form, bad files change nothing and say where they are wrong, and an import skips
+// exactly the records the library holds already.
+#include "LibraryExchange.h"
+#include "LibrarySchema.h"
+#include "LibraryStore.h"
+#include "TestEnv.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTest>
+
+namespace {
+
+// CR, LF and CR LF mixed, quotes, commas, tabs, NUL, U+2028/9, emoji, control characters, SQL
+// meta-characters, backslashes, NULL, blanks, IDs at both ends of 64 bits and a text of over 10 MB.
+const QString Hostile = QStringLiteral(
+    "INSERT INTO VBcode VALUES (1, '组', 'Sub', 'say \"hi\"', 'a' || char(13) || 'b' || char(10) || 'c'"
+    "  || char(13, 10) || 'd' || char(10, 13, 13), '20200101000000', '常用');"
+    "INSERT INTO VBcode VALUES (2, ',', 'a,b', ',,', 'x,' || char(9) || 'y\"' || char(9), '2020', '');"
+    "INSERT INTO VBcode VALUES (3, NULL, '', 'n' || CAST(X'00' AS TEXT), CAST(X'610000' AS TEXT), '2', '');"
+    "INSERT INTO VBcode VALUES (4, '表情', 'API', '😀 emoji', '行' || char(8232) || '段' || char(8233)"
+    "  || '😀🇨🇳' || char(1, 8, 12, 27, 31, 127), '20991231235959', '常用');"
+    "INSERT INTO VBcode VALUES (5, 'big', 'Class', '10 MB', replace(replace(hex(randomblob(5300000)), 'A',"
+    "  char(13, 10)), 'B', '\",'), 'x', 'y');"
+    "INSERT INTO VBcode VALUES (-9223372036854775808, '''; DROP TABLE VBcode; --', '%_\\', 'C:\\path\\n',"
+    "  '  padded  ', '20200101000002', '常用');"
+    "INSERT INTO VBcode VALUES (9223372036854775807, 'max', 'Function', '\\\"', '\\\\', '0', '');"
+    "INSERT INTO VBcode VALUES (0, '', '', '', '', '20200101000003', '');");
+
+// Every row through another program: the type of the ID and every column's hex(), in ID order.
+QStringList dump(const QString &lib) {
+    return TestEnv::sql(lib,
+                        "SELECT typeof(ID) || hex(ID) || '|' || hex(MoudleName) || '|' || hex(TypeName) "
+                        "|| '|' || hex(CodeName) || '|' || hex(Code) || '|' || hex(ChangeTime) || '|' || "
+                        "hex(IsUsed) FROM VBcode ORDER BY ID");
+}
+
+QByteArray bytesOf(const QString &path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size());
+}
+
+} // namespace
+
+class TestExchange : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestEnv> env;
+    QString path(const QString &name) { return env->dir() + '/' + name; }
+    QString library(const QString &name, const QString &statements = {},
+                    const QString &create = QString::fromLatin1(librarySchema::CreateSql)) {
+        TestEnv::sql(path(name), create + statements);
+        return path(name);
+    }
+
+  private slots:
+    void init() { env = std::make_unique<TestEnv>(); }
+
+    void roundTripKeepsEveryByte_data() {
+        QTest::addColumn<QString>("suffix");
+        QTest::newRow("json") << "json";
+        QTest::newRow("csv") << "CSV";
+    }
+    void roundTripKeepsEveryByte() {
+        QFETCH(QString, suffix);
+        const QString source = library("source.mdb", Hostile), file = path("library." + suffix);
+        const auto exported = exchange::exportLibrary(LibraryStore(source), file);
+        QVERIFY2(exported.ok(), qPrintable(messages::describe(exported)));
+        const QString target = library("target.mdb");
+        const auto imported = exchange::importLibrary(LibraryStore(target), file);
+        QVERIFY2(imported.ok(), qPrintable(messages::describe(imported)));
+        QCOMPARE(QList<qint64>() << exported.added << imported.added << imported.skipped, QList<qint64>()
+                                                                                              << 8 << 8 << 0);
+        const QStringList before = dump(source), after = dump(target);
+        for (int i = 0; i < before.size(); ++i) // row by row: a failure prints one row, not 21 MB
+            QCOMPARE(after.value(i).left(2000), before[i].left(2000));
+        QVERIFY(after == before);
+        if (suffix == "json") { // and other programs read it
+            const QJsonArray records = QJsonDocument::fromJson(bytesOf(file)).array();
+            QCOMPARE(records.size(), 8);
+            QCOMPARE(records[4].toObject()["Code"].toString(), QString::fromUtf8("a\0\0", 3));
+        }
+    }
+
+    // The forms another program meets: the ID as a number or, when the library holds no whole number
+    // there, as its text; NULL as null or an empty field; NUL escaped in JSON, kept inside quotes in CSV.
+    void exportWritesTheAgreedForm() {
+        const QString lib = library(
+            "foreign.mdb",
+            "INSERT INTO VBcode VALUES (7, NULL, 'Sub', 'say \"hi\"', 'a,b' || char(13, 10) || 'c' || "
+            "char(9) || CAST(X'00' AS TEXT), '20200101000000', '常用');"
+            "INSERT INTO VBcode VALUES ('A17', 'g', '', '行' || char(8232), '\\', 20200101000001, NULL)",
+            "CREATE TABLE VBcode (ID, MoudleName, TypeName, CodeName, Code, ChangeTime, IsUsed);");
+        QVERIFY(exchange::exportLibrary(LibraryStore(lib), path("out.json")).ok());
+        QCOMPARE(
+            bytesOf(path("out.json")),
+            QByteArray(
+                "[\n{\"ID\":7,\"MoudleName\":null,\"TypeName\":\"Sub\",\"CodeName\":\"say \\\"hi\\\"\","
+                "\"Code\":\"a,b\\r\\nc\\t\\u0000\",\"ChangeTime\":\"20200101000000\",\"IsUsed\":\"常用\"},\n"
+                "{\"ID\":\"A17\",\"MoudleName\":\"g\",\"TypeName\":\"\",\"CodeName\":\"行\\u2028\","
+                "\"Code\":\"\\\\\",\"ChangeTime\":\"20200101000001\",\"IsUsed\":null}\n]\n"));
+        QVERIFY(exchange::exportLibrary(LibraryStore(lib), path("out.csv")).ok());
+        QCOMPARE(bytesOf(path("out.csv")),
+                 QByteArrayLiteral("\xEF\xBB\xBFID,MoudleName,TypeName,CodeName,Code,ChangeTime,IsUsed\r\n"
+                                   "7,,Sub,\"say \"\"hi\"\"\",\"a,b\r\nc\t\0\",20200101000000,常用\r\n"
+                                   "A17,g,,行\xE2\x80\xA8,\\,20200101000001,\r\n"));
+    }
+
+    void badFilesChangeNothing_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("truncated JSON")
+            << "t.json" << QByteArray("[\n{\"ID\":1,\"CodeName\":\"a\"},\n{\"ID\":2,\"Co")
+            << "文件第 3 行不是有效的 JSON：文件在此中断，内容不完整";
+        QTest::newRow("JSON not an array") << "o.json" << QByteArray("{\"ID\":1}")
+                                           << "文件第 1 行不是有效的 JSON：文件应以“[”开始，其中是一条条记录";
+        QTest::newRow("unknown field")
+            << "f.json" << QByteArray("[{\"CodeName\":\"a\"},\n\n{\"Title\":\"b\"}]")
+            << "第 2 条记录（文件第 3 行）有误：没有名为“Title”的字段";
+        QTest::newRow("lone surrogate") << "s.json" << QByteArray("[{\"Code\":\"\\ud800x\"}]")
+                                        << "文件第 1 行不是有效的 JSON：“\\u”转义的代理项不成对";
+        QTest::newRow("JSON in Latin-1") << "l.json" << QByteArray("[{\"Code\":\n\"caf\xe9\"}]")
+                                         << "文件第 2 行不是 UTF-8 编码的文字。请先把文件另存为 UTF-8 编码。";
+        QTest::newRow("unclosed quote") << "q.csv" << QByteArray("ID,Code\r\n1,\"open\r\nstill open\r\n")
+                                        << "文件第 2 行不是有效的 CSV：从这一行开始的引号没有闭合";
+        QTest::newRow("wrong header") << "h.csv" << QByteArray("ID,Name,Code\r\n1,a,b\r\n")
+                                      << "文件的第一行不是文本库的列名（“Name”不是列名）。第一行应为：\n"
+                                         "ID,MoudleName,TypeName,CodeName,Code,ChangeTime,IsUsed";
+        QTest::newRow("short row") << "r.csv" << QByteArray("CodeName,Code\r\na,\"b\nb\"\r\nc\r\n")
+                                   << "第 2 条记录（文件第 4 行）有误：有 1 个字段，标题行有 2 个";
+        QTest::newRow("CSV in GBK") << "g.csv" << QByteArray("CodeName,Code\r\na,b\r\n\xc4\xe3\xba\xc3,x\r\n")
+                                    << "文件第 3 行不是 UTF-8 编码的文字。请先把文件另存为 UTF-8 编码。";
+        QTest::newRow("missing file") << "m.json" << QByteArray() << "找不到文件：%1";
+        QTest::newRow("other format") << "x.txt" << QByteArray("[]") << "只能使用 .json 或 .csv 文件：%1";
+    }
+    void badFilesChangeNothing() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, message);
+        const QString lib = library("lib.mdb", "INSERT INTO VBcode VALUES (1, 'g', 't', 'a', 'b', '1', '')");
+        if (!content.isNull())
+            writeFile(path(name), content);
+        const QStringList before = dump(lib);
+        const auto report = exchange::importLibrary(LibraryStore(lib), path(name));
+        QCOMPARE(messages::describe(report), message.replace("%1", QDir::toNativeSeparators(path(name))));
+        QCOMPARE(report.added, 0);
+        QCOMPARE(dump(lib), before);
+    }
+
+    // A record the library refuses, and a cancel, take back the records stored before them.
+    void anImportIsAllOrNothing() {
+        const QString lib = library("lib.mdb", "CREATE TRIGGER refuse BEFORE INSERT ON VBcode WHEN "
+                                               "NEW.CodeName = 'boom' BEGIN SELECT RAISE(ABORT, 'no'); END");
+        writeFile(path("boom.json"), "[{\"CodeName\":\"a\"},\n{\"CodeName\":\"boom\"}]");
+        const auto refused = exchange::importLibrary(LibraryStore(lib), path("boom.json"));
+        QCOMPARE(messages::describe(refused),
+                 QStringLiteral("第 2 条记录（文件第 2 行）无法存入文本库：文本库拒绝了这次修改"));
+        QByteArray many("CodeName,Code\r\n");
+        for (int i = 0; i < 1000; ++i)
+            many += QByteArray::number(i) + ",text\r\n";
+        writeFile(path("many.csv"), many);
+        qint64 seen = 0;
+        double done = 0;
+        const auto cancelled =
+            exchange::importLibrary(LibraryStore(lib), path("many.csv"), [&](qint64 n, double share) {
+                done = share;
+                return (seen = n) < 256;
+            });
+        QCOMPARE(cancelled.problem, exchange::Problem::Cancelled);
+        QVERIFY(seen == 256 && done > 0.2 && done < 0.3);
+        QCOMPARE(dump(lib), QStringList());
+    }
+
+    // A failed or cancelled export leaves the chosen name as it was and no partial file beside it.
+    void aFailedExportLeavesNoFile() {
+        writeFile(path("file"), "not a folder");
+        const QString lib =
+            library("lib.mdb", "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                               "WHERE i < 600) INSERT INTO VBcode SELECT i, '', '', i, i, '', '' FROM n");
+        const auto unwritable = exchange::exportLibrary(LibraryStore(lib), path("file/out.json"));
+        QVERIFY(messages::describe(unwritable)
+                    .startsWith("无法写入文件：" + QDir::toNativeSeparators(path("file/out.json"))));
+        writeFile(path("old.csv"), "old");
+        const auto cancelled = exchange::exportLibrary(LibraryStore(lib), path("old.csv"),
+                                                       [](qint64 n, double) { return n < 512; });
+        const auto missing = exchange::exportLibrary(LibraryStore(path("none.mdb")), path("old.csv"));
+        QCOMPARE(cancelled.problem, exchange::Problem::Cancelled);
+        QCOMPARE(messages::describe(missing), QStringLiteral("缺少Vbcode.mb文件"));
+        QCOMPARE(bytesOf(path("old.csv")), QByteArray("old"));
+        QCOMPARE(QDir(env->dir()).entryList(QDir::Files), (QStringList{"file", "lib.mdb", "old.csv"}));
+    }
+
+    // Records whose title and text the library holds are skipped, however their ID and other fields
+    // differ; a taken or unusable ID gets a fresh key; a record twice in the file is added twice.
+    void importSkipsExactlyTheStoredRecords_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("json")
+            << "in.json"
+            << QByteArray("[{\"ID\":1,\"MoudleName\":\"x\",\"CodeName\":\"A\",\"Code\":\"text A\"},\n"
+                          "{\"ID\":12,\"CodeName\":\"C\",\"Code\":\"text C\",\"ChangeTime\":"
+                          "\"20210101000000\",\"IsUsed\":true},\n"
+                          "{\"ID\":1.5,\"CodeName\":\"D\",\"Code\":\"text D\"},\n"
+                          "{\"ID\":\"11\",\"CodeName\":\"B\",\"Code\":\"text B\",\"IsUsed\":\"\"},"
+                          "{\"ID\":20,\"CodeName\":\"E\",\"Code\":\"\"},{\"ID\":21,\"CodeName\":"
+                          "\"E\",\"Code\":\"\",\"ChangeTime\":null}]");
+        QTest::newRow("csv, some columns")
+            << "in.csv"
+            << QByteArray("CodeName,Code,ID,IsUsed,ChangeTime\n"
+                          "A,text A,1,,\nC,text C,12,常用,20210101000000\n"
+                          "D,text D,x7,,\r\n\r\nB,text B,11,,\nE,,20,,\nE,,21,,");
+    }
+    void importSkipsExactlyTheStoredRecords() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        const QString lib =
+            library("lib.mdb", "INSERT INTO VBcode VALUES (10, 'g', 'Sub', 'A', 'text A', '1', '');"
+                               "INSERT INTO VBcode VALUES (11, 'g', 'Sub', 'B', 'text B', '1', '');"
+                               "INSERT INTO VBcode VALUES (12, 'g', 'Sub', 'C', 'other', '1', '')");
+        writeFile(path(name), content);
+        LibraryStore store(lib);
+        store.setClock([] { return QDateTime(QDate(2026, 3, 1), QTime(9, 5, 30)); });
+        const auto report = exchange::importLibrary(store, path(name));
+        QVERIFY2(report.ok(), qPrintable(messages::describe(report)));
+        QCOMPARE(QList<qint64>() << report.added << report.skipped, QList<qint64>() << 4 << 2);
+        QCOMPARE(TestEnv::sql(lib,
+                              "SELECT CodeName || ',' || Code || ',' || ChangeTime || ',' || IsUsed || ',' "
+                              "|| (ID <> 12 AND ID BETWEEN 0 AND 999999) "
+                              "FROM VBcode WHERE ChangeTime <> '1' ORDER BY CodeName, ID"),
+                 (QStringList{"C,text C,20210101000000,常用,1", "D,text D,20260301090530,,1",
+                              "E,,20260301090530,,1", "E,,20260301090530,,1"}));
+        QCOMPARE(TestEnv::sql(lib, "SELECT group_concat(ID) FROM VBcode WHERE CodeName = 'E'"),
+                 QStringList{"20,21"});
+        const auto again = exchange::importLibrary(store, path(name)); // now every record is there
+        QCOMPARE(QList<qint64>() << again.added << again.skipped, QList<qint64>() << 0 << 6);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestExchange)
+#include "tst_exchange.moc"
