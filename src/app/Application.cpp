@@ -5,6 +5,7 @@
 #include "Program.h"
 #include "SystemEntries.h"
 #include "common/MessageBoxes.h"
+#include "exchange/ExchangeDialogs.h"
 
 #include <QClipboard>
 #include <QCoreApplication>
@@ -67,6 +68,19 @@ void Application::wire() {
     connect(m_menu.showIcon, &QAction::triggered, this, &Application::showFloatingIcon);
     connect(m_menu.moveToTray, &QAction::triggered, this, &Application::moveToTray);
     connect(m_menu.openSettings, &QAction::triggered, this, &Application::showSettings);
+    connect(m_menu.exportLibrary, &QAction::triggered, this,
+            [this] { exchangeLibrary([this] { exchangedialogs::exportLibrary(nullptr, m_library); }); });
+    connect(m_menu.importLibrary, &QAction::triggered, this, [this] {
+        exchangeLibrary([this] {
+            // An open list shows what the library holds now.
+            if (!exchangedialogs::importLibrary(nullptr, m_library))
+                return;
+            if (QuickListWindow *list = m_callUp.list()) {
+                list->reload();
+                list->refill();
+            }
+        });
+    });
     connect(m_menu.openAbout, &QAction::triggered, this, &Application::showAbout);
     connect(m_menu.exitProgram, &QAction::triggered, this, &Application::exit);
 
@@ -132,6 +146,16 @@ void Application::showSettings() {
     window->show();
     window->raise();
     window->activateWindow();
+}
+
+void Application::exchangeLibrary(const std::function<void()> &work) {
+    // The dialogs let events through while they wait and work: the menu
+    // cannot start a second export or import meanwhile.
+    m_menu.exportLibrary->setEnabled(false);
+    m_menu.importLibrary->setEnabled(false);
+    work();
+    m_menu.exportLibrary->setEnabled(true);
+    m_menu.importLibrary->setEnabled(true);
 }
 
 void Application::showAbout() {

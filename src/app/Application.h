@@ -17,6 +17,7 @@
 #include "settings/SettingsWindow.h"
 
 #include <QObject>
+#include <functional>
 #include <memory>
 
 class PlatformEventPump;
@@ -56,6 +57,7 @@ class Application : public QObject {
     void iconClicked();
     void showSettings();
     void showAbout();
+    void exchangeLibrary(const std::function<void()> &work);
     bool isOnOwnIcon(const QPoint &pos) const;
 
     SingleInstance m_instance;

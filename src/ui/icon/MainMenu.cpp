@@ -2,8 +2,12 @@
 
 MainMenu::MainMenu(QWidget *parent)
     : QMenu(QStringLiteral("右键菜单"), parent), addText(addAction(QStringLiteral("添加新内容"))),
-      showIcon(addAction(QStringLiteral("显示成屏幕图标"))), moveToTray(addAction(QStringLiteral("显示到系统托盘"))),
-      openSettings(addAction(QStringLiteral("设置"))), openAbout((addSeparator(), addAction(QStringLiteral("关于")))),
+      showIcon(addAction(QStringLiteral("显示成屏幕图标"))),
+      moveToTray(addAction(QStringLiteral("显示到系统托盘"))),
+      openSettings(addAction(QStringLiteral("设置"))),
+      exportLibrary(addAction(QStringLiteral("导出文本库…"))),
+      importLibrary(addAction(QStringLiteral("导入文本库…"))),
+      openAbout((addSeparator(), addAction(QStringLiteral("关于")))),
       exitProgram(addAction(QStringLiteral("退出"))) {}
 
 void MainMenu::prepareFor(Caller caller) {
