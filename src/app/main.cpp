@@ -1,11 +1,15 @@
-// The program: one Application, started, then the event loop.
+// The program: one Application, started, then the event loop; or a job of
+// the command line, which needs neither windows nor the single-instance lock.
 #include "Application.h"
+#include "CommandLine.h"
 #include "Program.h"
 
 #include <QApplication>
 #include <QIcon>
 
 int main(int argc, char *argv[]) {
+    if (commandline::wanted(argc, argv))
+        return commandline::run(argc, argv);
     QApplication qt(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setApplicationName(program::Name);
