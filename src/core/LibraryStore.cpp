@@ -490,7 +490,6 @@ Outcome<> LibraryStore::visitRows(const std::function<void(qint64 rows)> &count,
     Connection c(m_path);
     if (c.error != StoreError::None)
         return c.error;
-    c.db.exec("PRAGMA mmap_size = 268435456");
     // One read: the count and the rows see the same library.
     if (!c.db.exec("BEGIN"))
         return errorOf(c.db);
