@@ -109,20 +109,20 @@ class DesktopList : public DesktopTest {
         QString tray = windowOf(vemo, isTray, 15000);
         QVERIFY2(!tray.isEmpty(), "no notification-area icon");
         QVERIFY(windowOf(vemo, isIcon, 500).isEmpty());
-        clickOn(tray, 3); // 添加新内容, 显示成屏幕图标, 设置, 关于, 退出
+        clickOn(tray, 3); // 添加新内容, 显示成屏幕图标, 设置, 导出文本库…, 导入文本库…, 关于, 退出
         menuItem(2);
         const QString icon = windowOf(vemo, isIcon);
         QVERIFY2(!icon.isEmpty(), "显示成屏幕图标 showed no icon");
         QVERIFY(closes(tray));
         QCOMPARE(setting("显示到系统托盘"), QString("False"));
 
-        clickOn(icon, 3); // 显示到系统托盘, 设置, 关于, 退出
+        clickOn(icon, 3); // 显示到系统托盘, 设置, 导出文本库…, 导入文本库…, 关于, 退出
         menuItem(1);
         QVERIFY2(!(tray = windowOf(vemo, isTray)).isEmpty(), "显示到系统托盘 added no tray icon");
         QVERIFY(closes(icon));
         QCOMPARE(setting("显示到系统托盘"), QString("True"));
         clickOn(tray, 3);
-        menuItem(5);
+        menuItem(7);
         QVERIFY2(ends(vemo), "退出 did not end the program");
         QCOMPARE(vemo->exitCode(), 0);
     }

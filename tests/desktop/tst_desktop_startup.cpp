@@ -69,7 +69,7 @@ class DesktopStartup : public DesktopTest {
         const QString icon = startVemo(
             "INSERT INTO VBcode VALUES (1, '组', 'Sub', '标题', '一段文本', '20200101000001', '常用')");
         QVERIFY(!icon.isEmpty());
-        clickOn(icon, 3); // 显示到系统托盘, 设置, 关于, 退出
+        clickOn(icon, 3); // 显示到系统托盘, 设置, 导出文本库…, 导入文本库…, 关于, 退出
         menuItem(2);
         QVERIFY2(!window("^设置$").isEmpty(), "no settings window");
         clickOn(icon);
