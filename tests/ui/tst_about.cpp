@@ -23,9 +23,11 @@ class TestAbout : public QObject {
             return shown;
         };
         menu.prepareFor(MainMenu::Caller::Tray);
-        QCOMPARE(items(), (QStringList{"添加新内容", "显示成屏幕图标", "设置", "-", "关于", "退出"}));
+        QCOMPARE(items(), (QStringList{"添加新内容", "显示成屏幕图标", "设置", "导出文本库…", "导入文本库…",
+                                       "-", "关于", "退出"}));
         menu.prepareFor(MainMenu::Caller::Icon); // whatever came before
-        QCOMPARE(items(), (QStringList{"显示到系统托盘", "设置", "-", "关于", "退出"}));
+        QCOMPARE(items(),
+                 (QStringList{"显示到系统托盘", "设置", "导出文本库…", "导入文本库…", "-", "关于", "退出"}));
     }
 
     void linkOpensTheGuideAtItsPart() {
