@@ -9,6 +9,7 @@ packages=(
   libx11-dev libxtst-dev
   xvfb jwm x11-utils xdotool xclip imagemagick fonts-wqy-microhei
   desktop-file-utils libbenchmark-dev
+  python3 unicode-data
 )
 if [ "${VEMO_WITH_WINE:-1}" = 1 ]; then
   packages+=(g++-mingw-w64-x86-64-posix wine wine64)
