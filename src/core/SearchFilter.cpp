@@ -1,5 +1,6 @@
 #include "SearchFilter.h"
 
+#include "PinyinMatcher.h"
 #include "WildcardPattern.h"
 
 #include <QSet>
@@ -165,9 +166,14 @@ bool SearchFilter::load(const QString &filter, bool search, const QString &searc
         return false;
     const bool split = matchesWithinOnePart(searchText);
     const bool literal = isLiteral(searchText);
-    // A text holding the longer search holds the shorter one it extends.
+    // Latin letters and digits also find the titles that spell them in pinyin.
+    const PinyinMatcher pinyin(m_pinyinSearch ? QStringView(searchText) : QStringView());
+    // A text holding the longer search holds the shorter one it extends; a
+    // title spelling a pinyin search spells each of its beginnings.
+    const bool spelledBefore = !previous.pinyin.isEmpty() && pinyin.query().startsWith(previous.pinyin);
+    const bool extends = lowered.contains(previous.lowered) && (!pinyin.isActive() || spelledBefore);
     const bool narrow = literal && previous.valid && previous.generation == m_cacheGeneration &&
-                        previous.filter == filter && lowered.contains(previous.lowered);
+                        previous.filter == filter && extends;
     const int candidates = narrow ? int(previous.matches.size()) : n;
     std::vector<int> matches;
     const bool fitsSomewhere = pattern.minimumLength() <= cache.longestEntry();
@@ -192,6 +198,8 @@ bool SearchFilter::load(const QString &filter, bool search, const QString &searc
                 joined.append(cache.titleView(r)).append(u'|').append(cache.textView(r));
                 show = found(joined);
             }
+            if (!show && pinyin.isActive())
+                show = pinyin.matches(cache.titleView(r));
         }
         if (show) {
             m_rows.push_back(
@@ -201,7 +209,7 @@ bool SearchFilter::load(const QString &filter, bool search, const QString &searc
         }
     }
     if (literal)
-        m_lastSearch = {true, m_cacheGeneration, filter, lowered, std::move(matches)};
+        m_lastSearch = {true, m_cacheGeneration, filter, lowered, pinyin.query(), std::move(matches)};
     return true;
 }
 

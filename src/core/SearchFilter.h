@@ -7,6 +7,7 @@
 
 #include "RecordTable.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -86,11 +87,16 @@ class SearchFilter {
 
     // Fills the rows for a filter: a category name (search false) or "*" with
     // search true, which shows the records whose "title|text" holds
-    // searchText under the wildcard rules, letters compared in lower case.
+    // searchText under the wildcard rules, letters compared in lower case,
+    // and, with pinyin search on, those whose title spells it in pinyin
+    // (PinyinMatcher), each record once in cache order.
     // lastUsed is the stored last-used entry. False when the search text makes
     // an invalid pattern: the filling then stops before the first record, so
     // at most the last-used row is listed.
     bool load(const QString &filter, bool search, const QString &searchText, const QString &lastUsed);
+
+    // Pinyin matching in the searches to come (on unless switched off).
+    void setPinyinSearch(bool on) { m_pinyinSearch = on; }
 
     // "常用" first, then every group in the order it first occurs in the
     // cache, each name once, compared exactly.
@@ -131,6 +137,7 @@ class SearchFilter {
     mutable QStringList m_categories; // built once per cache
     int m_cacheGeneration = 0;
     bool m_readFailed = false;
+    bool m_pinyinSearch = true;
 
     // The last search without wildcards: typing one more letter can only
     // narrow it, so the next search tries its matches alone.
@@ -139,7 +146,7 @@ class SearchFilter {
         int generation = 0;
         QString filter;
         QString lowered;
+        QByteArray pinyin;        // the pinyin query; empty when pinyin did not apply
         std::vector<int> matches; // cache rows
     } m_lastSearch;
 };
-

@@ -43,6 +43,8 @@ inline const SettingKey<bool> StartWithSystem{"开机启动", SettingForm::Check
 inline const SettingKey<bool> Shortcuts{"快捷方式", SettingForm::CheckState, false};
 // "单击执行", "双击执行", or any other text: neither click executes.
 inline const SettingKey<QString> ListClickMode{"列表执行方式", SettingForm::Text, QStringLiteral("单击执行")};
+// The quick list's search box also finds titles by their pinyin or its initials.
+inline const SettingKey<bool> PinyinSearch{"拼音搜索", SettingForm::CheckState, true};
 // The quick list closes by itself; otherwise it stays open, above other windows.
 inline const SettingKey<bool> ListClosesItself{"窗体自动关闭", SettingForm::CheckState, true};
 // The last executed quick-list entry (its columns joined by U+0008).

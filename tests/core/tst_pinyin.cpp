@@ -1,6 +1,10 @@
 // Pinyin search: the matcher on the cases users meet and against a slow
-// reference that tries every spelling.
+// reference that tries every spelling, and the quick list's rows with it.
+#include "LibraryStore.h"
 #include "PinyinMatcher.h"
+#include "SearchFilter.h"
+#include "TestEnv.h"
+#include "WildcardPattern.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -45,10 +49,26 @@ bool reference(const QStringList &title, const QString &search) {
     return false;
 }
 
+struct Rec {
+    QString id, title, text;
+};
+
 } // namespace
 
 class TestPinyin : public QObject {
     Q_OBJECT
+    TestEnv env;
+
+    RecordCache cacheOf(const QList<Rec> &records) {
+        QString rows = QStringLiteral("BEGIN;");
+        qint64 stamp = 20240101000000;
+        for (const Rec &r : records)
+            rows += QStringLiteral("INSERT INTO VBcode VALUES (%1, 'g', 'Sub', '%2', '%3', '%4', '');")
+                        .arg(r.id, r.title, r.text)
+                        .arg(stamp--);
+        return RecordCache(LibraryStore(env.makeLibrary(rows + "COMMIT;")).readAll().value());
+    }
+
   private slots:
     void matchesTheCasesUsersMeet() {
         const QString longRun = QString(20, u'双');
@@ -134,6 +154,66 @@ class TestPinyin : public QObject {
             ++counts[want];
         }
         QVERIFY(counts[0] > 3000 && counts[1] > 3000);
+    }
+
+    // The union of the wildcard and the pinyin matches, in list order, each record once,
+    // after the last-used row, while typing (each key narrows the last search) as afresh.
+    void searchListsTheUnionInListOrder() {
+        SearchFilter filter;
+        filter.setCache(cacheOf({{"1", "会议纪要模板", "周一"},
+                                 {"2", "VB代码", "Dim a"},
+                                 {"3", "普通", "remember hyjy"},
+                                 {"4", "★★　重要", ""},
+                                 {"5", "银行卡号", "6222"}}));
+        const QString lastUsed =
+            QStringList{"", "上次", "内容", "", "", "g", "99", "详"}.join(LastUsedSeparator);
+        const auto found = [&](const QString &search) {
+            filter.load(QStringLiteral("*"), true, search, lastUsed);
+            QStringList ids;
+            for (int r = 0; r < filter.rowCount(); ++r)
+                ids << filter.text(r, col::Id);
+            return ids;
+        };
+        QCOMPARE(found("hyjy"), (QStringList{"99", "1", "3"}));
+        QCOMPARE(filter.text(2, col::Number), QStringLiteral("002"));
+        QCOMPARE(found("zy"), (QStringList{"99", "4"}));
+        QCOMPARE(found("VB"), (QStringList{"99", "2"}));
+        QCOMPARE(found("hy*"), (QStringList{"99", "3"})); // wildcards: no pinyin
+        // A longer search that does not begin with the last one is no narrowing of it.
+        QCOMPARE(found("ui"), (QStringList{"99"}));
+        QCOMPARE(found("hui"), (QStringList{"99", "1"}));
+        filter.setPinyinSearch(false);
+        QCOMPARE(found("hyjy"), (QStringList{"99", "3"}));
+        QCOMPARE(found("hyjyz"), (QStringList{"99"}));
+        filter.setPinyinSearch(true);
+        QCOMPARE(found("yh"), (QStringList{"99", "5"}));
+
+        // Typing at random against the reference, the switch flipped now and then.
+        QRandomGenerator rng(7);
+        const QStringList alphabet{"会", "议", "行", "重", "要", "h", "Y", "1", " "};
+        QList<Rec> records;
+        QList<QStringList> titles;
+        for (int i = 0; i < 200; ++i) {
+            titles << QStringList();
+            for (int n = int(rng.bounded(7)); n > 0; --n)
+                titles.last() << alphabet[int(rng.bounded(int(alphabet.size())))];
+            records << Rec{QString::number(i), titles.last().join(QString()), "hz" + QString::number(i)};
+        }
+        filter.setCache(cacheOf(records));
+        QString search;
+        bool on = true;
+        for (int key = 0; key < 300; ++key) {
+            search = (rng.bounded(5) ? search : QString()) + QChar(u"huixyzg1-"[rng.bounded(9)]);
+            if (rng.bounded(20) == 0)
+                filter.setPinyinSearch(on = !on);
+            QStringList expected{"99"};
+            for (int i = 0; i < records.size(); ++i) {
+                const QString entry = wildcard::lowerCodeUnits(records[i].title + u'|' + records[i].text);
+                if (entry.contains(wildcard::lowerCodeUnits(search)) || (on && reference(titles[i], search)))
+                    expected << records[i].id;
+            }
+            QVERIFY2(found(search) == expected, qPrintable(search));
+        }
     }
 };
 

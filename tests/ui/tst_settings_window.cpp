@@ -19,7 +19,7 @@ class TestSettingsWindow : public QObject {
   private slots:
     void init() { env.resetSettings(); }
 
-    void freshStoreWritesSevenKeysInOrder() {
+    void freshStoreWritesEveryKeyInOrder() {
         SettingsWindow window(settings);
         window.load();
         QSignalSpy written(&settings, &Settings::changed);
@@ -28,7 +28,8 @@ class TestSettingsWindow : public QObject {
         for (const QList<QVariant> &signal : written)
             keys << signal.at(0).toString() + "=" + stored(signal.at(0).toString());
         QCOMPARE(keys, (QStringList{"呼出快捷键=(默认)Ctrl+E", "开机启动=0", "快捷方式=0", "呼出快捷键值=69",
-                                    "列表执行方式=单击执行", "连续两次Ctrl+C新增=1", "窗体自动关闭=1"}));
+                                    "列表执行方式=单击执行", "连续两次Ctrl+C新增=1", "窗体自动关闭=1",
+                                    "拼音搜索=1"}));
     }
 
     // Any other click mode means neither click executes: it is kept as it is.

@@ -225,6 +225,7 @@ void QuickListWindow::reload() {
 bool QuickListWindow::fill(const QString &category, bool search) {
     removeBalloon();
     m_recordModel->beginRefill();
+    m_filter.setPinyinSearch(m_settings.value(setting::PinyinSearch));
     const bool complete =
         m_filter.load(category, search, m_searchBox->text(), m_settings.value(setting::LastUsedEntry));
     m_recordModel->endRefill();

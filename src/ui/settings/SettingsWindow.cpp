@@ -39,9 +39,12 @@ QString SettingsWindow::helpText() {
 void SettingsWindow::buildControls() {
     auto *listFrame = new QGroupBox(QStringLiteral("列表功能"), this);
     m_clickMode = new QComboBox(listFrame);
-    auto *listLayout = new QHBoxLayout(listFrame);
-    listLayout->addWidget(new QLabel(QStringLiteral("列表点击方式"), listFrame));
-    listLayout->addWidget(m_clickMode, 1);
+    m_pinyinSearch = new QCheckBox(QStringLiteral("拼音搜索"), listFrame);
+    auto *listLayout = new QGridLayout(listFrame);
+    listLayout->addWidget(new QLabel(QStringLiteral("列表点击方式"), listFrame), 0, 0);
+    listLayout->addWidget(m_clickMode, 0, 1);
+    listLayout->addWidget(m_pinyinSearch, 1, 0, 1, 2);
+    listLayout->setColumnStretch(1, 1);
 
     auto *keyFrame = new QGroupBox(QStringLiteral("设置快捷键-重启后生效"), this);
     m_hotkey = new QComboBox(keyFrame);
@@ -104,6 +107,7 @@ void SettingsWindow::load() {
     m_shortcuts->setChecked(m_settings.value(setting::Shortcuts));
     m_holdCtrlC->setChecked(m_settings.value(setting::HoldCtrlC));
     m_closesItself->setChecked(m_settings.value(setting::ListClosesItself));
+    m_pinyinSearch->setChecked(m_settings.value(setting::PinyinSearch));
     adjustSize();
     placement::centerOnScreen(this);
 }
@@ -122,5 +126,6 @@ void SettingsWindow::closeEvent(QCloseEvent *event) {
     m_settings.setValue(setting::ListClickMode, m_clickMode->currentText());
     m_settings.setValue(setting::HoldCtrlC, m_holdCtrlC->isChecked());
     m_settings.setValue(setting::ListClosesItself, m_closesItself->isChecked());
+    m_settings.setValue(setting::PinyinSearch, m_pinyinSearch->isChecked());
     QWidget::closeEvent(event);
 }

@@ -1,7 +1,7 @@
 // The settings window: the call-up hotkey, how the quick list executes an
-// entry, whether it closes by itself, the Ctrl+C gesture, start with the
-// system and the desktop shortcut. It shows the stored values when it opens
-// and writes all of them back when it closes. The two system boxes act at
+// entry, its pinyin search, whether it closes by itself, the Ctrl+C gesture,
+// start with the system and the desktop shortcut. It shows the stored values
+// when it opens and writes all of them back when it closes. The two system boxes act at
 // once, through the program (startWithSystemChanged, shortcutsRequested).
 #pragma once
 
@@ -27,6 +27,7 @@ class SettingsWindow : public QWidget {
     // The controls, for tests.
     QComboBox *clickModeBox() const { return m_clickMode; }
     QComboBox *hotkeyBox() const { return m_hotkey; }
+    QCheckBox *pinyinSearchBox() const { return m_pinyinSearch; }
     QCheckBox *closesItselfBox() const { return m_closesItself; }
     QCheckBox *holdCtrlCBox() const { return m_holdCtrlC; }
     QCheckBox *shortcutsBox() const { return m_shortcuts; }
@@ -46,6 +47,7 @@ class SettingsWindow : public QWidget {
     Settings &m_settings;
     QComboBox *m_clickMode;
     QComboBox *m_hotkey; // choice only, no typing
+    QCheckBox *m_pinyinSearch;
     QCheckBox *m_closesItself;
     QCheckBox *m_holdCtrlC;
     QCheckBox *m_shortcuts;
