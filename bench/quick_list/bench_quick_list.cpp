@@ -1,8 +1,9 @@
 // vemo_bench_quick_list [folder]: times the quick list on sample libraries of
 // 10,000 and 100,000 records and prints medians: opening (read, fill, paint),
-// one search keystroke (refill and paint), the loader's filter alone, a hover
-// over a row with a 100 KB text; and the resident memory while the list is
-// open and after it closed. Runs offscreen unless a platform is chosen.
+// one search keystroke (refill and paint: Latin words with pinyin search on
+// and off, and pinyin), the loader's filter alone, a hover over a row with a
+// 100 KB text; and the resident memory while the list is open and after it
+// closed. Runs offscreen unless a platform is chosen.
 #include "SampleLibrary.h"
 
 #include "LibraryStore.h"
@@ -120,9 +121,15 @@ void closeList() {
 // Keystrokes as a user types them: each line is typed letter by letter.
 const QStringList Typed = {QStringLiteral("select"), QStringLiteral("文本"), QStringLiteral("file"),
                            QStringLiteral("re?d"), QStringLiteral("窗口保存")};
+// Pinyin and its initials for the Chinese titles of the sample (文本收集, 会议,
+// 数据记录, 查询记录, 用户时间).
+const QStringList TypedPinyin = {QStringLiteral("wbsj"), QStringLiteral("huiyi"), QStringLiteral("sjjl"),
+                                 QStringLiteral("chaxunjilu"), QStringLiteral("yhsj")};
 
 struct Figures {
     double open = 0, keystroke = 0, filter = 0, fullScan = 0, pasted = 0, hover = 0, balloon = 0;
+    double pinyinKeystroke = 0, pinyinFilter = 0, pinyinFullScan = 0, pinyinOffFullScan = 0,
+           keystrokePinyinOff = 0;
 };
 
 Figures measure(const QString &path, int runs) {
@@ -136,34 +143,51 @@ Figures measure(const QString &path, int runs) {
     }
 
     QuickListWindow *f = openList();
-    for (const QString &word : Typed) {
-        for (int n = 1; n <= word.size(); ++n) {
-            const QString text = word.left(n);
-            keys.push_back(timeMs([&] {
-                f->searchBox()->setText(text);
-                f->repaint();
-            }));
+    const auto type = [&](const QStringList &words, std::vector<double> &times) {
+        for (const QString &word : words) {
+            for (int n = 1; n <= word.size(); ++n) {
+                const QString text = word.left(n);
+                times.push_back(timeMs([&] {
+                    f->searchBox()->setText(text);
+                    f->repaint();
+                }));
+            }
+            f->searchBox()->clear();
         }
-        f->searchBox()->clear();
-    }
+    };
+    std::vector<double> pinyinKeys, keysPinyinOff;
+    type(Typed, keys);
+    type(TypedPinyin, pinyinKeys);
+    settings.setValue(setting::PinyinSearch, false);
+    type(Typed, keysPinyinOff);
+    settings.setValue(setting::PinyinSearch, true);
 
     // The filter alone, on the cache the list holds, without widgets: as
     // typed (each letter narrows the last search), and every search afresh.
     SearchFilter loader;
     loader.setCache(RecordCache(library->readAll().value()));
     const QString lastUsed = settings.value(setting::LastUsedEntry);
-    for (int r = 0; r < 2; ++r) {
-        for (const QString &word : Typed) {
-            for (int n = 1; n <= word.size(); ++n)
-                filters.push_back(
-                    timeMs([&] { loader.load(QStringLiteral("*"), true, word.left(n), lastUsed); }));
-            for (int n = 1; n <= word.size(); ++n) {
-                loader.load(CommonFlag, false, QString(), lastUsed); // forgets the last search
-                fullScans.push_back(
-                    timeMs([&] { loader.load(QStringLiteral("*"), true, word.left(n), lastUsed); }));
+    const auto filter = [&](const QStringList &words, std::vector<double> &typed,
+                            std::vector<double> &afresh) {
+        for (int r = 0; r < 2; ++r) {
+            for (const QString &word : words) {
+                for (int n = 1; n <= word.size(); ++n)
+                    typed.push_back(
+                        timeMs([&] { loader.load(QStringLiteral("*"), true, word.left(n), lastUsed); }));
+                for (int n = 1; n <= word.size(); ++n) {
+                    loader.load(CommonFlag, false, QString(), lastUsed); // forgets the last search
+                    afresh.push_back(
+                        timeMs([&] { loader.load(QStringLiteral("*"), true, word.left(n), lastUsed); }));
+                }
             }
         }
-    }
+    };
+    std::vector<double> pinyinFilters, pinyinFullScans, unused, pinyinOffFullScans;
+    filter(Typed, filters, fullScans);
+    filter(TypedPinyin, pinyinFilters, pinyinFullScans);
+    loader.setPinyinSearch(false); // the same words by the wildcard rules alone
+    filter(TypedPinyin, unused, pinyinOffFullScans);
+    loader.setPinyinSearch(true);
 
     // A long text pasted into the search box, as one keystroke: its cost must
     // not grow with the length of the search text.
@@ -209,6 +233,11 @@ Figures measure(const QString &path, int runs) {
     out.pasted = median(pasted);
     out.hover = median(hovers);
     out.balloon = median(balloons);
+    out.pinyinKeystroke = median(pinyinKeys);
+    out.pinyinFilter = median(pinyinFilters);
+    out.pinyinFullScan = median(pinyinFullScans);
+    out.pinyinOffFullScan = median(pinyinOffFullScans);
+    out.keystrokePinyinOff = median(keysPinyinOff);
     return out;
 }
 
@@ -260,10 +289,20 @@ int main(int argc, char **argv) {
                 "50 / 300 ms");
     std::printf("%-46s %9.2f ms %9.2f ms %14s\n", "search keystroke: refill and paint", s.keystroke,
                 l.keystroke, "8 / 60 ms");
+    std::printf("%-46s %9.2f ms %9.2f ms %14s\n", "  the same with pinyin search off", s.keystrokePinyinOff,
+                l.keystrokePinyinOff, "");
+    std::printf("%-46s %9.2f ms %9.2f ms %14s\n", "pinyin keystroke: refill and paint", s.pinyinKeystroke,
+                l.pinyinKeystroke, "8 / 60 ms");
     std::printf("%-46s %9.2f ms %9.2f ms %14s\n", "loader filter alone (no widgets), as typed", s.filter,
                 l.filter, "3 / 30 ms");
     std::printf("%-46s %9.2f ms %9.2f ms %14s\n", "loader filter, every search a full scan", s.fullScan,
                 l.fullScan, "");
+    std::printf("%-46s %9.2f ms %9.2f ms %14s\n", "loader filter, pinyin as typed", s.pinyinFilter,
+                l.pinyinFilter, "");
+    std::printf("%-46s %9.2f ms %9.2f ms %14s\n", "loader filter, pinyin, each search a full scan",
+                s.pinyinFullScan, l.pinyinFullScan, "");
+    std::printf("%-46s %9.2f ms %9.2f ms %14s\n", "  the same words with pinyin search off",
+                s.pinyinOffFullScan, l.pinyinOffFullScan, "");
     std::printf("%-46s %9.2f ms %9.2f ms %14s\n", "loader filter, a 10,000-character pasted search", s.pasted,
                 l.pasted, "");
     std::printf("%-46s %9.2f ms %9.2f ms %14s\n", "hover over a row with a 100 KB text", s.hover, l.hover,
