@@ -191,15 +191,16 @@ bool SearchFilter::load(const QString &filter, bool search, const QString &searc
         bool show = filter == cache.groupView(r) || filter == cache.commonView(r);
         if (!show) {
             if (split) {
-                show = found(cache.titleView(r)) || found(cache.textView(r));
+                // The title's pinyin while the title is at hand, before the text (a
+                // pinyin search holds no wildcards, so it is always split).
+                show = found(cache.titleView(r)) ||
+                       (pinyin.isActive() && pinyin.matches(cache.titleView(r))) || found(cache.textView(r));
             } else {
                 // One buffer for every row: its capacity is kept, so no allocation per row.
                 joined.resize(0);
                 joined.append(cache.titleView(r)).append(u'|').append(cache.textView(r));
                 show = found(joined);
             }
-            if (!show && pinyin.isActive())
-                show = pinyin.matches(cache.titleView(r));
         }
         if (show) {
             m_rows.push_back(
