@@ -126,6 +126,35 @@ class DesktopList : public DesktopTest {
         QVERIFY2(ends(vemo), "退出 did not end the program");
         QCOMPARE(vemo->exitCode(), 0);
     }
+
+    // Pinyin initials typed into the search box find a Chinese title, unless 拼音搜索 is 0.
+    void pinyinInitialsFindTheTitle_data() {
+        QTest::addColumn<QString>("setting");
+        QTest::addColumn<QString>("copied");
+        QTest::newRow("on") << "1"
+                            << "会议纪要：时间、地点、参会人";
+        QTest::newRow("off") << "0"
+                             << "unchanged";
+    }
+    void pinyinInitialsFindTheTitle() {
+        QFETCH(QString, setting);
+        QFETCH(QString, copied);
+        setSetting("拼音搜索", setting);
+        // The newer common record comes first in the unsearched list.
+        const QString icon = startVemo(
+            "INSERT INTO VBcode VALUES (1, '工作', 'Sub', '会议纪要模板', '会议纪要：时间、地点、参会人', "
+            "'20200101000001', '');"
+            "INSERT INTO VBcode VALUES (2, '工具', 'Sub', 'alpha 标题', 'alpha', '20200101000002', '常用');");
+        QVERIFY(!icon.isEmpty());
+        setClipboard("unchanged");
+        clickOn(icon);
+        QVERIFY(!list().isEmpty());
+        type("hyjy");
+        QThread::msleep(300);
+        key("Return"); // the first row listed goes to the clipboard; with none listed, nothing does
+        QThread::msleep(1000);
+        QVERIFY2(clipboardBecomes(copied), qPrintable(clipboard()));
+    }
 };
 
 QTEST_GUILESS_MAIN(DesktopList)
