@@ -99,7 +99,11 @@ def read_unihan(path):
 def render(path):
     header, readings = read_unihan(path)
     # The source's own header, up to its list of fields.
-    source = header[: header.index("This file contains data on the following fields from the Unihan database:")]
+    source = header
+    for i, line in enumerate(header):
+        if line.startswith("This file contains data on the following fields"):
+            source = header[:i]
+            break
     while source and not source[-1]:
         source.pop()
     while source and not source[0]:
@@ -177,6 +181,9 @@ def main():
     parser.add_argument("--output", default=str(OUTPUT), help="the generated file (default src/core/PinyinTable.cpp)")
     args = parser.parse_args()
 
+    if not pathlib.Path(args.unihan).is_file():
+        print(f"{args.unihan} not found: install Debian's unicode-data package or give --unihan", file=sys.stderr)
+        return 2
     table = render(args.unihan)
     output = pathlib.Path(args.output)
     if args.check:
