@@ -12,6 +12,8 @@ namespace {
 
 // The identifier the hotkey is registered under.
 constexpr int HotkeyId = 117;
+// How long the records of a closed list are kept for the next opening.
+constexpr int KeepRecordsMs = 30000;
 
 // Whether the id names one of this program's own windows (the quick list
 // itself, when the hotkey is pressed again while it is in front).
@@ -27,7 +29,9 @@ bool isOwnWindow(platform::WindowId id) {
 } // namespace
 
 CallUpController::CallUpController(Settings &settings, const LibraryStore &library, QObject *parent)
-    : QObject(parent), m_settings(settings), m_library(library) {}
+    : QObject(parent), m_settings(settings), m_library(library), m_loader(library) {
+    connect(&m_loader, &RecordLoader::released, this, [] { platform::current().trimWorkingSet(); });
+}
 
 CallUpController::~CallUpController() {
     unregisterHotkey();
@@ -59,9 +63,17 @@ QuickListWindow *CallUpController::ensureList() {
     bool created = false;
     QuickListWindow *list = m_list.get([&] {
         created = true;
-        return new QuickListWindow(m_settings, m_library);
+        return new QuickListWindow(m_settings, m_library, m_loader);
     });
     if (created) {
+        // Queued: the slot forgets the list only once it is fully gone.
+        connect(
+            list, &QObject::destroyed, this,
+            [this] {
+                if (!m_list.peek())
+                    m_loader.releaseLater(KeepRecordsMs);
+            },
+            Qt::QueuedConnection);
         list->setOwnIconTest([this](const QPoint &pos) { return m_isOwnIcon && m_isOwnIcon(pos); });
         connect(list, &QuickListWindow::entryChosen, this, &CallUpController::paste);
         emit listCreated(list);

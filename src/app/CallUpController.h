@@ -2,10 +2,13 @@
 // quick list at the pointer and records the window that was in front, the
 // target; an opening from an icon puts the list at the right screen edge.
 // When the list hands an entry over, the text goes onto the clipboard and,
-// after a hotkey opening, into the target by the paste keystroke.
+// after a hotkey opening, into the target by the paste keystroke. The records
+// a closed list read stay in memory for a while for the next opening; then
+// they go and the working set is trimmed.
 #pragma once
 
 #include "common/WindowSlot.h"
+#include "RecordLoader.h"
 #include "platform.h"
 #include "quick_list/QuickListWindow.h"
 
@@ -54,6 +57,8 @@ class CallUpController : public QObject {
     Settings &m_settings;
     const LibraryStore &m_library;
     WindowSlot<QuickListWindow> m_list;
+    // Reads the library for the lists and keeps it a while after one closes.
+    RecordLoader m_loader;
     std::function<bool(const QPoint &)> m_isOwnIcon;
     platform::WindowId m_target = 0;
     bool m_byHotkey = false;

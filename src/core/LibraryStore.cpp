@@ -1,9 +1,12 @@
 #include "LibraryStore.h"
 
 #include "LibrarySchema.h"
+#include "ListOrder.h"
 #include "SqliteDb.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <algorithm>
 #include <numeric>
 #include <random>
@@ -140,123 +143,6 @@ Outcome<QStringList> distinct(const QString &path, const QString &column) {
     return values;
 }
 
-std::vector<QString> takeTexts(std::vector<QVariant> &column) {
-    std::vector<QString> out;
-    out.reserve(column.size());
-    for (QVariant &v : column)
-        out.push_back(v.typeId() == QMetaType::QString ? std::move(*static_cast<QString *>(v.data()))
-                      : v.isNull()                     ? QString()
-                                                       : v.toString());
-    column.clear();
-    column.shrink_to_fit();
-    return out;
-}
-
-// SQLite's order of values: NULL, numbers, texts (by code point), blobs.
-int compareStored(const QVariant &a, const QVariant &b) {
-    auto rank = [](const QVariant &v) {
-        switch (v.typeId()) {
-        case QMetaType::UnknownType:
-            return 0;
-        case QMetaType::Int:
-        case QMetaType::LongLong:
-        case QMetaType::Double:
-            return 1;
-        case QMetaType::QString:
-            return 2;
-        default:
-            return 3;
-        }
-    };
-    const int ra = rank(a), rb = rank(b);
-    if (ra != rb || ra == 0)
-        return ra - rb;
-    if (ra == 1) {
-        const double x = a.toDouble(), y = b.toDouble();
-        return x < y ? -1 : x > y ? 1 : 0;
-    }
-    if (ra == 3)
-        return a.toByteArray().compare(b.toByteArray());
-    const QString &x = *static_cast<const QString *>(a.constData());
-    const QString &y = *static_cast<const QString *>(b.constData());
-    const qsizetype n = std::min(x.size(), y.size());
-    for (qsizetype i = 0; i < n; ++i) {
-        char16_t cx = x[i].unicode(), cy = y[i].unicode();
-        if (cx != cy) {
-            // UTF-16 units in code point order: surrogates come after U+FFFF.
-            auto fix = [](char16_t c) { return c >= 0xE000 ? c - 0x800 : c >= 0xD800 ? c + 0x2000 : int(c); };
-            return fix(cx) - fix(cy);
-        }
-    }
-    return x.size() < y.size() ? -1 : x.size() > y.size() ? 1 : 0;
-}
-
-// A 14-digit change stamp as a number, which orders as its text does; -1
-// for anything else.
-qint64 stampNumber(const QVariant &value) {
-    if (value.typeId() != QMetaType::QString)
-        return -1;
-    const QString &text = *static_cast<const QString *>(value.constData());
-    if (text.size() != 14)
-        return -1;
-    qint64 number = 0;
-    for (const QChar c : text) {
-        if (c < u'0' || c > u'9')
-            return -1;
-        number = number * 10 + (c.unicode() - u'0');
-    }
-    return number;
-}
-
-// The row order of "ORDER BY IsUsed DESC, ChangeTime DESC", ties in file
-// order. The flag has a handful of values and the stamps are digits, so
-// rows are ranked by plain numbers; other values fall back to comparing
-// them as SQLite does.
-std::vector<int> listOrder(const std::vector<QVariant> &common, const std::vector<QVariant> &stamp) {
-    const size_t rows = common.size();
-    std::vector<int> commonRank(rows, 0);
-    std::vector<const QVariant *> distinct;
-    bool ranked = true;
-    for (size_t r = 0; r < rows && ranked; ++r) {
-        size_t i = 0;
-        while (i < distinct.size() && compareStored(*distinct[i], common[r]) != 0)
-            ++i;
-        if (i == distinct.size()) {
-            if (distinct.size() == 64)
-                ranked = false;
-            distinct.push_back(&common[r]);
-        }
-        commonRank[r] = int(i);
-    }
-    if (ranked) {
-        std::vector<int> byValue(distinct.size());
-        std::iota(byValue.begin(), byValue.end(), 0);
-        std::sort(byValue.begin(), byValue.end(), [&](int a, int b) {
-            return compareStored(*distinct[size_t(a)], *distinct[size_t(b)]) < 0;
-        });
-        std::vector<int> position(distinct.size());
-        for (size_t p = 0; p < byValue.size(); ++p)
-            position[size_t(byValue[p])] = int(p);
-        for (int &rank : commonRank)
-            rank = position[size_t(rank)];
-    }
-    std::vector<qint64> stampKey(rows);
-    for (size_t r = 0; r < rows; ++r)
-        stampKey[r] = stampNumber(stamp[r]);
-
-    std::vector<int> order(rows);
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        const size_t x = size_t(a), y = size_t(b);
-        const int byCommon = ranked ? commonRank[y] - commonRank[x] : compareStored(common[y], common[x]);
-        if (byCommon != 0)
-            return byCommon < 0;
-        if (stampKey[x] >= 0 && stampKey[y] >= 0)
-            return stampKey[x] > stampKey[y];
-        return compareStored(stamp[y], stamp[x]) < 0;
-    });
-    return order;
-}
 
 // Runs one statement on the library; with mustChange, a statement that
 // changed no row counts as naming no record.
@@ -370,25 +256,163 @@ Outcome<bool> LibraryStore::hasAnyRecord() const {
     return !first.value().front().empty();
 }
 
-Outcome<RecordTable> LibraryStore::readAll() const {
-    // Read in file order and put in list order here: common records first,
-    // then the newest change stamp first, as "ORDER BY IsUsed DESC,
-    // ChangeTime DESC" would. Reading the file front to back is several
-    // times faster than visiting it in list order.
-    auto read = readColumns(m_path, QStringLiteral("SELECT ") + AllColumns + QStringLiteral(" FROM VBcode"));
-    if (!read)
-        return {read.error(), read.detail()};
-    auto &columns = read.value();
-    auto data = std::make_shared<RecordTable::Data>();
-    data->order = listOrder(columns[6], columns[5]);
-    data->ids = std::move(columns[0]);
-    data->groups = takeTexts(columns[1]);
-    data->categories = takeTexts(columns[2]);
-    data->titles = takeTexts(columns[3]);
-    data->texts = takeTexts(columns[4]);
-    data->changeTimes = takeTexts(columns[5]);
-    data->commonFlags = takeTexts(columns[6]);
-    return RecordTable(std::move(data));
+namespace {
+
+// The bytes of a text column as the table keeps them: the UTF-8 of a text,
+// nothing for NULL, and any other value as its text.
+QByteArrayView columnBytes(const SqliteStatement &statement, int col, QByteArray &scratch) {
+    switch (statement.columnType(col)) {
+    case SQLITE_TEXT:
+        return statement.textBytes(col);
+    case SQLITE_NULL:
+        return {};
+    default:
+        scratch = statement.value(col).toString().toUtf8();
+        return scratch;
+    }
+}
+
+// Adds every row of a statement over (ID, MoudleName, CodeName, Code,
+// ChangeTime, IsUsed) to the builder; stops early when cancelled.
+Outcome<> addRows(SqliteDb &db, SqliteStatement &statement, RecordTable::Builder &builder,
+                  const std::atomic<bool> *cancel) {
+    QByteArray group, title, text;
+    int rc;
+    int rows = 0;
+    while ((rc = statement.step()) == SQLITE_ROW) {
+        if (cancel && (++rows & 1023) == 0 && cancel->load())
+            return StoreError::Refused;
+        builder.add(statement.value(0), columnBytes(statement, 1, group), columnBytes(statement, 2, title),
+                    columnBytes(statement, 3, text), statement.value(4), statement.value(5));
+    }
+    if (rc != SQLITE_DONE)
+        return errorOf(db);
+    return {};
+}
+
+const QString ListColumns = QStringLiteral("SELECT ID, MoudleName, CodeName, Code, ChangeTime, IsUsed FROM VBcode");
+
+} // namespace
+
+Outcome<RecordTable> LibraryStore::readAll(const std::atomic<bool> *cancel) const {
+    Connection c(m_path);
+    if (c.error != StoreError::None)
+        return c.error;
+    // Read in file order and put in list order afterwards: reading the file
+    // front to back is several times faster than visiting it in list order.
+    // The file's pages are mapped into memory rather than copied out one by one.
+    c.db.exec("PRAGMA mmap_size = 268435456");
+    RecordTable::Builder builder;
+    {
+        SqliteStatement count(c.db, QStringLiteral("SELECT count(*), sum(length(CAST(CodeName AS BLOB))) + "
+                                                   "sum(length(CAST(Code AS BLOB))) FROM VBcode"));
+        if (count.isValid() && count.step() == SQLITE_ROW)
+            builder.reserve(count.value(0).toInt(), count.value(1).toLongLong());
+    }
+    SqliteStatement statement(c.db, ListColumns + QStringLiteral(" ORDER BY rowid"));
+    if (!statement.isValid())
+        return errorOf(c.db);
+    if (const auto added = addRows(c.db, statement, builder, cancel); !added)
+        return {added.error(), added.detail()};
+    return builder.finish(true);
+}
+
+Outcome<RecordTable> LibraryStore::readFirstScreen(int rows) const {
+    Connection c(m_path);
+    if (c.error != StoreError::None)
+        return c.error;
+    RecordTable::Builder builder;
+    // The categories. A group first occurs in the list at its record with the
+    // highest flag and, among those, the newest stamp; ties go in file order.
+    // One row per group and flag, and the first such record of each, come
+    // from the groups' index without reading any record.
+    {
+        SqliteStatement pairs(c.db, QStringLiteral("SELECT MoudleName, IsUsed, max(ChangeTime) FROM VBcode "
+                                                   "GROUP BY MoudleName, IsUsed"));
+        SqliteStatement first(c.db, QStringLiteral("SELECT min(rowid) FROM VBcode WHERE MoudleName IS ?1 AND "
+                                                   "IsUsed IS ?2 AND ChangeTime IS ?3"));
+        if (!pairs.isValid() || !first.isValid())
+            return errorOf(c.db);
+        struct Pair {
+            QString name;
+            QVariant common, stamp;
+            qint64 position;
+        };
+        std::vector<Pair> found;
+        int rc;
+        QByteArray scratch;
+        while ((rc = pairs.step()) == SQLITE_ROW) {
+            Pair pair{QString::fromUtf8(columnBytes(pairs, 0, scratch)), pairs.value(1), pairs.value(2), 0};
+            first.reset();
+            if (!first.bindAll({pairs.value(0), pair.common, pair.stamp}) || first.step() != SQLITE_ROW)
+                return errorOf(c.db);
+            pair.position = first.value(0).toLongLong();
+            found.push_back(std::move(pair));
+        }
+        if (rc != SQLITE_DONE)
+            return errorOf(c.db);
+        std::sort(found.begin(), found.end(),
+                  [](const Pair &a, const Pair &b) { return a.position < b.position; });
+        std::vector<QVariant> commons, stamps;
+        for (const Pair &pair : found) {
+            commons.push_back(pair.common);
+            stamps.push_back(pair.stamp);
+        }
+        QStringList categories{CommonFlag};
+        QSet<QString> seen{CommonFlag};
+        for (const int p : listOrder(commons, stamps)) {
+            const QString &name = found[size_t(p)].name;
+            if (!seen.contains(name)) {
+                seen.insert(name);
+                categories << name;
+            }
+        }
+        builder.setCategories(categories);
+    }
+    // The first rows of "常用": the common records, newest first, then the
+    // other records of the group "常用"; each query reads only its rows
+    // through an index when the library has it.
+    for (const QString &where :
+         {QStringLiteral(" WHERE IsUsed = ?1 ORDER BY ChangeTime DESC, rowid LIMIT ?2"),
+          QStringLiteral(" WHERE MoudleName = ?1 AND IsUsed IS NOT ?1 ORDER BY IsUsed DESC, ChangeTime DESC, rowid "
+                         "LIMIT ?2")}) {
+        SqliteStatement statement(c.db, ListColumns + where);
+        if (!statement.isValid() || !statement.bindAll({CommonFlag, rows}))
+            return errorOf(c.db);
+        if (const auto added = addRows(c.db, statement, builder, nullptr); !added)
+            return {added.error(), added.detail()};
+    }
+    return builder.finish(false);
+}
+
+void LibraryStore::addListIndexes() const {
+    // New libraries are made with them; an older one gets them once, when it
+    // can be written (a read-only or busy library goes on without). Asking
+    // first leaves the file untouched when they are there.
+    Connection c(m_path);
+    if (c.error != StoreError::None)
+        return;
+    SqliteStatement present(c.db, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND "
+                                                 "name IN ('VBcode_ListOrder', 'VBcode_Groups')"));
+    if (present.isValid() && present.step() == SQLITE_ROW && present.value(0).toInt() == 2)
+        return;
+    c.db.exec(librarySchema::ListIndexesSql);
+}
+
+LibraryStore::Signature LibraryStore::signature() const {
+    Signature sig;
+    const QFileInfo file(m_path);
+    sig.size = file.size();
+    sig.modified = file.lastModified().toMSecsSinceEpoch();
+    // The file change counter, which every committed write of SQLite's
+    // rollback journal raises; a library in WAL mode changes its -wal file.
+    QFile header(m_path);
+    if (header.open(QIODevice::ReadOnly) && header.seek(24))
+        sig.counter = header.read(4);
+    const QFileInfo wal(m_path + QStringLiteral("-wal"));
+    sig.walSize = wal.exists() ? wal.size() : -1;
+    sig.walModified = wal.exists() ? wal.lastModified().toMSecsSinceEpoch() : 0;
+    return sig;
 }
 
 Outcome<QStringList> LibraryStore::groups() const {

@@ -11,9 +11,11 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QByteArray>
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <functional>
 #include <optional>
 
@@ -56,7 +58,21 @@ class LibraryStore {
     // Whether the library holds any record, without reading them.
     Outcome<bool> hasAnyRecord() const;
     // Every record, in list order. An empty library gives an empty table.
-    Outcome<RecordTable> readAll() const;
+    Outcome<RecordTable> readAll(const std::atomic<bool> *cancel = nullptr) const;
+    // The rows the quick list shows first (the first `rows` of "常用") and all
+    // the categories, read through the list's indexes: a table that is not
+    // complete.
+    Outcome<RecordTable> readFirstScreen(int rows) const;
+    // Gives an older library the indexes the first screen reads through.
+    void addListIndexes() const;
+    // What tells one state of the file from another: equal signatures mean
+    // nothing was written in between, by this program or another.
+    struct Signature {
+        qint64 size = -1, modified = 0, walSize = -1, walModified = 0;
+        QByteArray counter;
+        bool operator==(const Signature &) const = default;
+    };
+    Signature signature() const;
     // The distinct non-empty groups, as the editor offers them.
     Outcome<QStringList> groups() const;
     Outcome<Record> find(qint64 id) const;

@@ -1,9 +1,10 @@
 #include "SearchFilter.h"
 
+#include "FoldedNeedle.h"
 #include "PinyinMatcher.h"
 #include "WildcardPattern.h"
 
-#include <QSet>
+#include <QStringDecoder>
 #include <algorithm>
 #include <optional>
 
@@ -19,65 +20,6 @@ bool matchesWithinOnePart(const QString &search) {
     return true;
 }
 
-// Finds a search text without wildcards in texts folded to lower case. It
-// looks for one character of the text in its raw forms (each code unit that
-// lowers to it) with Qt's vectorised character search and compares the rest
-// through the fold table, so most of a text is never folded at all.
-class LiteralFinder {
-  public:
-    explicit LiteralFinder(const QString &lowered) : m_needle(lowered), m_lower(wildcard::lowerTable()) {
-        // The anchor: the character with the fewest raw forms, a rarer
-        // non-ASCII one preferred (a Chinese character has exactly one form).
-        size_t best = SIZE_MAX;
-        for (qsizetype k = 0; k < m_needle.size(); ++k) {
-            std::vector<char16_t> forms = wildcard::foldForms(m_needle[k].unicode());
-            const size_t cost = forms.size() * 2 + (m_needle[k].unicode() < 0x80 ? 1 : 0);
-            if (cost < best) {
-                best = cost;
-                m_anchor = k;
-                m_forms = std::move(forms);
-            }
-            if (cost == 2)
-                break;
-        }
-    }
-
-    bool contains(QStringView text) const {
-        const qsizetype m = m_needle.size();
-        if (m == 0)
-            return true;
-        if (text.size() < m)
-            return false;
-        const qsizetype first = m_anchor, last = text.size() - m + m_anchor;
-        for (char16_t form : m_forms) {
-            qsizetype from = first;
-            while (from <= last) {
-                const qsizetype at = text.sliced(from, last - from + 1).indexOf(QChar(form));
-                if (at < 0)
-                    break;
-                if (matchesAt(text.data() + from + at - m_anchor))
-                    return true;
-                from += at + 1;
-            }
-        }
-        return false;
-    }
-
-  private:
-    bool matchesAt(const QChar *p) const {
-        const QChar *n = m_needle.constData();
-        for (qsizetype i = 0; i < m_needle.size(); ++i)
-            if (m_lower[p[i].unicode()] != n[i].unicode())
-                return false;
-        return true;
-    }
-
-    QString m_needle;
-    const char16_t *m_lower;
-    qsizetype m_anchor = 0;
-    std::vector<char16_t> m_forms;
-};
-
 // A search text without wildcards stands for itself.
 bool isLiteral(const QString &search) {
     for (QChar c : search)
@@ -88,45 +30,98 @@ bool isLiteral(const QString &search) {
 
 } // namespace
 
-RecordCache::RecordCache(RecordTable table) : m_table(std::move(table)) {
-    const int n = m_table.size();
-    m_special.resize(size_t(n));
-    for (auto *v : {&m_groups, &m_titles, &m_texts, &m_commons})
-        v->reserve(size_t(n));
-    for (int r = 0; r < n; ++r) {
-        m_groups.emplace_back(m_table.group(r));
-        m_titles.emplace_back(m_table.title(r));
-        m_texts.emplace_back(m_table.text(r));
-        m_commons.emplace_back(m_table.commonFlag(r));
-        m_special[size_t(r)] = m_titles.back().contains(SpecialStars);
-        m_longest = std::max(m_longest, m_titles.back().size() + 1 + m_texts.back().size());
-    }
-}
-
-void SearchFilter::setCache(RecordCache cache) {
-    m_cache = std::make_shared<const RecordCache>(std::move(cache));
-    m_categories.clear();
-    ++m_cacheGeneration;
+void SearchFilter::setTable(RecordTable table) {
+    m_table = std::make_shared<const RecordTable>(std::move(table));
+    ++m_tableGeneration;
     m_lastSearch = {};
 }
 
-void SearchFilter::clearCache() {
-    setCache(RecordCache());
+void SearchFilter::clearTable() {
+    setTable(RecordTable());
     m_rows.clear();
-    m_shown = m_cache;
+    m_shown = m_table;
 }
 
-bool SearchFilter::load(const QString &filter, bool search, const QString &searchText,
-                           const QString &lastUsed) {
+std::vector<char> SearchFilter::matchLiteral(const QString &lowered, const std::vector<int> *candidates) const {
+    const RecordTable &table = *m_table;
+    std::vector<char> shown(size_t(table.size()), 0);
+    const FoldedNeedle needle(lowered);
+    const QByteArrayView block = table.block();
+    if (candidates) {
+        // Typing on: only the records the shorter text found can hold the longer one.
+        for (const int row : *candidates) {
+            const int s = table.storedOf(row);
+            shown[size_t(row)] = needle.isIn(block, table.titleStart(s), table.textStart(s)) ||
+                                 needle.isIn(block, table.textStart(s), table.recordEnd(s));
+        }
+        return shown;
+    }
+    // One pass over the whole block: where the looked-for part turns up, the
+    // record that holds it is checked, and the pass goes on at the next record.
+    const int count = table.storedCount();
+    int s = 0;
+    for (qsizetype at = needle.nextCandidate(block, 0, block.size()); at >= 0;) {
+        while (table.recordEnd(s) <= at)
+            ++s;
+        const bool inTitle = at < table.textStart(s);
+        const qsizetype lo = inTitle ? table.titleStart(s) : table.textStart(s);
+        const qsizetype hi = inTitle ? table.textStart(s) : table.recordEnd(s);
+        if (needle.matchesAround(block, at, lo, hi)) {
+            shown[size_t(table.rowOf(s))] = 1;
+            if (++s == count)
+                break;
+            at = needle.nextCandidate(block, table.titleStart(s), block.size());
+        } else {
+            at = needle.nextCandidate(block, at + 1, block.size());
+        }
+    }
+    return shown;
+}
+
+std::vector<char> SearchFilter::matchPattern(const QString &lowered, const std::vector<int> *candidates) const {
+    const RecordTable &table = *m_table;
+    std::vector<char> shown(size_t(table.size()), 0);
+    const wildcard::Pattern pattern(QStringLiteral("*") + lowered + QStringLiteral("*"));
+    // What every match holds as it is, and within the title or the text
+    // alone (it has no "|"), narrows the records that need decoding.
+    const QString piece = pattern.longestLiteral(true);
+    std::vector<char> candidate;
+    if (!piece.isEmpty() && FoldedNeedle(piece).isUsable()) {
+        candidate = matchLiteral(piece, candidates);
+    } else if (candidates) {
+        candidate.assign(size_t(table.size()), 0);
+        for (const int row : *candidates)
+            candidate[size_t(row)] = 1;
+    } else {
+        candidate.assign(size_t(table.size()), 1);
+    }
+    // One buffer for every record: its capacity is kept, so no allocation per record.
+    QString joined;
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    for (int row = 0; row < table.size(); ++row) {
+        if (!candidate[size_t(row)])
+            continue;
+        const QByteArrayView title = table.titleBytes(row), text = table.textBytes(row);
+        joined.resize(title.size() + 1 + text.size());
+        QChar *out = decoder.appendToBuffer(joined.data(), title);
+        *out++ = u'|';
+        out = decoder.appendToBuffer(out, text);
+        joined.truncate(out - joined.constData());
+        shown[size_t(row)] = pattern.matches(joined, true);
+    }
+    return shown;
+}
+
+bool SearchFilter::load(const QString &filter, bool search, const QString &searchText, const QString &lastUsed) {
     m_rows.clear();
     m_titleOverrides.clear();
     m_lastUsed.clear();
-    m_shown = m_cache;
+    m_shown = m_table;
     LastSearch previous = std::move(m_lastSearch);
     m_lastSearch = {};
-    const RecordCache &cache = *m_cache;
+    const RecordTable &table = *m_table;
 
-    if (cache.isEmpty()) {
+    if (table.libraryIsEmpty()) {
         if (m_readFailed)
             return true;
         m_rows.push_back({Kind::Hint, RowColour::Normal, 0, 0});
@@ -146,16 +141,18 @@ bool SearchFilter::load(const QString &filter, bool search, const QString &searc
     }
 
     // Rows are added in the order the list shows them: the last-used row first,
-    // then the records in cache order (common first, newest first).
-    const int n = cache.size();
+    // then the records in list order (common first, newest first).
+    const int n = table.size();
+    const auto add = [&](int r) {
+        m_rows.push_back({Kind::Record, table.isSpecial(r) ? RowColour::Special : RowColour::Normal, r, counter++});
+    };
+    // The records the filter names as a category (a group, or the flag "常用").
+    const auto named = [&](int r) { return filter == table.group(r) || filter == table.commonFlag(r); };
     m_rows.reserve(m_rows.size() + std::min(n, 4096));
     if (!search) {
-        for (int r = 0; r < n; ++r) {
-            if (filter == cache.groupView(r) || filter == cache.commonView(r)) {
-                m_rows.push_back(
-                    {Kind::Record, cache.special(r) ? RowColour::Special : RowColour::Normal, r, counter++});
-            }
-        }
+        for (int r = 0; r < n; ++r)
+            if (named(r))
+                add(r);
         return true;
     }
 
@@ -172,63 +169,49 @@ bool SearchFilter::load(const QString &filter, bool search, const QString &searc
     // title spelling a pinyin search spells each of its beginnings.
     const bool spelledBefore = !previous.pinyin.isEmpty() && pinyin.query().startsWith(previous.pinyin);
     const bool extends = lowered.contains(previous.lowered) && (!pinyin.isActive() || spelledBefore);
-    const bool narrow = literal && previous.valid && previous.generation == m_cacheGeneration &&
+    const bool narrow = literal && previous.valid && previous.generation == m_tableGeneration &&
                         previous.filter == filter && extends;
-    const int candidates = narrow ? int(previous.matches.size()) : n;
-    std::vector<int> matches;
-    const bool fitsSomewhere = pattern.minimumLength() <= cache.longestEntry();
-    std::optional<LiteralFinder> finder;
-    if (literal && fitsSomewhere)
-        finder.emplace(lowered);
-    const auto found = [&](QStringView text) {
-        if (!fitsSomewhere)
-            return false;
-        return finder ? finder->contains(text) : pattern.matches(text, true);
-    };
-    QString joined;
-    for (int k = 0; k < candidates; ++k) {
-        const int r = narrow ? previous.matches[size_t(k)] : k;
-        bool show = filter == cache.groupView(r) || filter == cache.commonView(r);
-        if (!show) {
-            if (split) {
-                // The title's pinyin while the title is at hand, before the text (a
-                // pinyin search holds no wildcards, so it is always split).
-                show = found(cache.titleView(r)) ||
-                       (pinyin.isActive() && pinyin.matches(cache.titleView(r))) || found(cache.textView(r));
-            } else {
-                // One buffer for every row: its capacity is kept, so no allocation per row.
-                joined.resize(0);
-                joined.append(cache.titleView(r)).append(u'|').append(cache.textView(r));
-                show = found(joined);
-            }
+    const std::vector<int> *candidates = narrow ? &previous.matches : nullptr;
+
+    std::vector<char> shown;
+    if (pattern.minimumLength() > table.longestEntry())
+        shown.assign(size_t(n), 0); // longer than any record: nothing can hold it
+    else if (literal && split && FoldedNeedle(lowered).isUsable())
+        shown = matchLiteral(lowered, candidates);
+    else
+        shown = matchPattern(lowered, candidates);
+    if (pinyin.isActive()) {
+        // The titles, decoded one by one into the same buffer.
+        QString title;
+        QStringDecoder decoder(QStringDecoder::Utf8);
+        const auto spells = [&](int r) {
+            const QByteArrayView bytes = table.titleBytes(r);
+            title.resize(bytes.size());
+            QChar *end = decoder.appendToBuffer(title.data(), bytes);
+            title.truncate(end - title.constData());
+            return pinyin.matches(title);
+        };
+        if (candidates) {
+            for (const int r : *candidates)
+                if (!shown[size_t(r)] && spells(r))
+                    shown[size_t(r)] = 1;
+        } else {
+            for (int r = 0; r < n; ++r)
+                if (!shown[size_t(r)] && spells(r))
+                    shown[size_t(r)] = 1;
         }
-        if (show) {
-            m_rows.push_back(
-                {Kind::Record, cache.special(r) ? RowColour::Special : RowColour::Normal, r, counter++});
+    }
+    std::vector<int> matches;
+    for (int r = 0; r < n; ++r) {
+        if (shown[size_t(r)] || named(r)) {
+            add(r);
             if (literal)
                 matches.push_back(r);
         }
     }
     if (literal)
-        m_lastSearch = {true, m_cacheGeneration, filter, lowered, pinyin.query(), std::move(matches)};
+        m_lastSearch = {true, m_tableGeneration, filter, lowered, pinyin.query(), std::move(matches)};
     return true;
-}
-
-QStringList SearchFilter::categories() const {
-    if (!m_categories.isEmpty())
-        return m_categories;
-    QStringList names{CommonFlag};
-    QSet<QString> seen{CommonFlag};
-    const RecordCache &cache = *m_cache;
-    for (int r = 0; r < cache.size(); ++r) {
-        const QString &group = cache.group(r);
-        if (!seen.contains(group)) {
-            seen.insert(group);
-            names << group;
-        }
-    }
-    m_categories = names;
-    return names;
 }
 
 QString SearchFilter::text(int row, int column) const {
@@ -245,25 +228,30 @@ QString SearchFilter::text(int row, int column) const {
     case Kind::Record:
         break;
     }
-    const RecordCache &cache = *m_shown;
+    const RecordTable &table = *m_shown;
     switch (column) {
     case col::Number:
         return QStringLiteral("%1").arg(r.number, 3, 10, QChar(u'0'));
     case col::Title:
-        return cache.title(r.index);
+        return table.title(r.index);
     case col::Text:
-        return cache.text(r.index);
+        return table.text(r.index);
     case col::Time:
         return QString();
     case col::Common:
-        return cache.common(r.index);
+        return table.commonFlag(r.index);
     case col::Group:
-        return cache.group(r.index);
+        return table.group(r.index);
     case col::Id:
-        return cache.id(r.index);
+        return table.idText(r.index);
     default:
         return DetailText;
     }
+}
+
+QString SearchFilter::textPrefix(int row, int units) const {
+    const int record = recordIndex(row);
+    return record >= 0 ? m_shown->textPrefix(record, units) : text(row, col::Text).left(units);
 }
 
 RowColour SearchFilter::colour(int row) const {

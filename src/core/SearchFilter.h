@@ -1,8 +1,8 @@
-// The rows of the quick list, built from the record cache without any widget:
-// the hint rows of an empty library, the last-used row, the records of one
-// category or the matches of a search, and the category names. The list
-// model only keeps row indices into the cache and builds the display texts
-// when a cell is painted, so a keystroke never copies the texts.
+// The rows of the quick list, built from the records it holds without any
+// widget: the hint rows of an empty library, the last-used row, the records of
+// one category or the matches of a search, and the category names. A row only
+// names its record; the texts are decoded when a cell is painted, so a
+// keystroke never copies them.
 #pragma once
 
 #include "RecordTable.h"
@@ -36,52 +36,15 @@ inline const QString HintLine2 = QStringLiteral("然后点击左下角的新增�
 // Separates the columns of the stored last-used entry.
 constexpr QChar LastUsedSeparator = QChar(0x0008);
 
-// The library as the quick list holds it while open, in list order (common
-// first, newest first), with what a search walks kept at hand. The texts are
-// the table's own, so holding the cache costs no second copy of the library.
-class RecordCache {
-  public:
-    RecordCache() = default;
-    explicit RecordCache(RecordTable table);
-
-    bool isEmpty() const { return m_table.isEmpty(); }
-    int size() const { return m_table.size(); }
-    const RecordTable &table() const { return m_table; }
-    QString id(int row) const { return m_table.idText(row); }
-    const QString &group(int row) const { return m_table.group(row); }
-    const QString &title(int row) const { return m_table.title(row); }
-    const QString &text(int row) const { return m_table.text(row); }
-    // "常用" or empty; a NULL flag counts as not common.
-    const QString &common(int row) const { return m_table.commonFlag(row); }
-    // The title holds the special-attention mark "★★".
-    bool special(int row) const { return m_special[size_t(row)]; }
-    // The length of the longest "title|text", so a search text that cannot
-    // fit into any record is answered without looking at them.
-    qsizetype longestEntry() const { return m_longest; }
-
-    // The same texts as views, kept in one array per column, so a search
-    // walks the texts without touching the stored values around them.
-    QStringView groupView(int row) const { return m_groups[size_t(row)]; }
-    QStringView titleView(int row) const { return m_titles[size_t(row)]; }
-    QStringView textView(int row) const { return m_texts[size_t(row)]; }
-    QStringView commonView(int row) const { return m_commons[size_t(row)]; }
-
-  private:
-    RecordTable m_table;
-    qsizetype m_longest = 0;
-    std::vector<bool> m_special;
-    std::vector<QStringView> m_groups, m_titles, m_texts, m_commons;
-};
-
 enum class RowColour { Normal, LastUsed, Special };
 
 class SearchFilter {
   public:
-    void setCache(RecordCache cache);
-    // Drops the cache and the rows, so the next filling reads the library again.
-    void clearCache();
-    const RecordCache &cache() const { return *m_cache; }
-    // The library could not be read: the empty cache is no empty library, so
+    void setTable(RecordTable table);
+    // Drops the records and the rows.
+    void clearTable();
+    const RecordTable &table() const { return *m_table; }
+    // The library could not be read: the empty table is no empty library, so
     // no hint rows are listed.
     void setReadFailed(bool failed) { m_readFailed = failed; }
 
@@ -89,7 +52,7 @@ class SearchFilter {
     // search true, which shows the records whose "title|text" holds
     // searchText under the wildcard rules, letters compared in lower case,
     // and, with pinyin search on, those whose title spells it in pinyin
-    // (PinyinMatcher), each record once in cache order.
+    // (PinyinMatcher), each record once in list order.
     // lastUsed is the stored last-used entry. False when the search text makes
     // an invalid pattern: the filling then stops before the first record, so
     // at most the last-used row is listed.
@@ -99,13 +62,15 @@ class SearchFilter {
     void setPinyinSearch(bool on) { m_pinyinSearch = on; }
 
     // "常用" first, then every group in the order it first occurs in the
-    // cache, each name once, compared exactly.
-    QStringList categories() const;
+    // list, each name once, compared exactly.
+    QStringList categories() const { return m_table->categories(); }
 
     int rowCount() const { return int(m_rows.size()); }
     QString text(int row, int column) const;
+    // The first units of a row's text, decoding no more of it.
+    QString textPrefix(int row, int units) const;
     RowColour colour(int row) const;
-    // The cache row a list row shows; -1 for the last-used and hint rows.
+    // The record a list row shows (its row in the table); -1 for the last-used and hint rows.
     int recordIndex(int row) const;
     bool isHintRow(int row) const;
     bool isLastUsedRow(int row) const;
@@ -122,20 +87,24 @@ class SearchFilter {
     struct Row {
         Kind kind;
         RowColour colour;
-        int index;      // Record: cache row; Hint: 0 or 1
+        int index;      // Record: row of the table; Hint: 0 or 1
         int number;     // the running number shown in column 0
         int title = -1; // index into m_titleOverrides when changed
     };
 
-    std::shared_ptr<const RecordCache> m_cache = std::make_shared<RecordCache>();
-    // The cache the rows were built from: a refreshed cache does not change
+    // Which records a literal search text (found by byte search) or a pattern
+    // (tried on the decoded texts) shows, among the candidates (table rows).
+    std::vector<char> matchLiteral(const QString &lowered, const std::vector<int> *candidates) const;
+    std::vector<char> matchPattern(const QString &lowered, const std::vector<int> *candidates) const;
+
+    std::shared_ptr<const RecordTable> m_table = std::make_shared<RecordTable>();
+    // The table the rows were built from: a refreshed table does not change
     // the rows already listed until the next filling.
-    std::shared_ptr<const RecordCache> m_shown = m_cache;
+    std::shared_ptr<const RecordTable> m_shown = m_table;
     std::vector<Row> m_rows;
     QStringList m_lastUsed; // the eight parts of the last-used entry
     QStringList m_titleOverrides;
-    mutable QStringList m_categories; // built once per cache
-    int m_cacheGeneration = 0;
+    int m_tableGeneration = 0;
     bool m_readFailed = false;
     bool m_pinyinSearch = true;
 
@@ -147,6 +116,6 @@ class SearchFilter {
         QString filter;
         QString lowered;
         QByteArray pinyin;        // the pinyin query; empty when pinyin did not apply
-        std::vector<int> matches; // cache rows
+        std::vector<int> matches; // table rows
     } m_lastSearch;
 };

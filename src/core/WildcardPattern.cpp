@@ -162,6 +162,25 @@ Pattern::Pattern(QStringView pattern) {
     }
 }
 
+QString Pattern::longestLiteral(bool noBar) const {
+    QString longest, run;
+    const auto close = [&] {
+        if (run.size() > longest.size())
+            longest = run;
+        run.clear();
+    };
+    for (const Segment &seg : m_segments) {
+        for (const Token &t : seg.tokens) {
+            if (t.kind == Token::Literal && !(noBar && t.ch == u'|'))
+                run += QChar(t.ch);
+            else
+                close();
+        }
+        close();
+    }
+    return longest;
+}
+
 bool Pattern::matchAt(const Segment &seg, const char16_t *text, bool fold) const {
     const char16_t *lower = fold ? lowerTable() : nullptr;
     for (std::size_t k = 0; k < seg.tokens.size(); ++k) {

@@ -43,6 +43,9 @@ class Pattern {
     bool isValid() const { return m_valid; }
     // The fewest code units a matching text can have.
     qsizetype minimumLength() const { return m_minimumLength; }
+    // The longest run of characters that stand for themselves and that every
+    // matching text holds as it is (a run holds no "|" when noBar is set).
+    QString longestLiteral(bool noBar) const;
 
     // With foldCase the TEXT is lower-cased code unit by code unit (QChar::toLower)
     // while the pattern is used as given: lower-case it once with lowerCodeUnits().

@@ -58,14 +58,14 @@ class TestPinyin : public QObject {
     Q_OBJECT
     TestEnv env;
 
-    RecordCache cacheOf(const QList<Rec> &records) {
+    RecordTable tableOf(const QList<Rec> &records) {
         QString rows = QStringLiteral("BEGIN;");
         qint64 stamp = 20240101000000;
         for (const Rec &r : records)
             rows += QStringLiteral("INSERT INTO VBcode VALUES (%1, 'g', 'Sub', '%2', '%3', '%4', '');")
                         .arg(r.id, r.title, r.text)
                         .arg(stamp--);
-        return RecordCache(LibraryStore(env.makeLibrary(rows + "COMMIT;")).readAll().value());
+        return LibraryStore(env.makeLibrary(rows + "COMMIT;")).readAll().value();
     }
 
   private slots:
@@ -159,7 +159,7 @@ class TestPinyin : public QObject {
     // after the last-used row; typing narrows the last search only where that is sound.
     void searchListsTheUnionInListOrder() {
         SearchFilter filter;
-        filter.setCache(cacheOf({{"1", "会议纪要模板", "周一"},
+        filter.setTable(tableOf({{"1", "会议纪要模板", "周一"},
                                  {"2", "VB代码", "Dim a"},
                                  {"3", "普通", "remember hyjy"},
                                  {"4", "★★　重要", ""},
@@ -187,7 +187,7 @@ class TestPinyin : public QObject {
         QCOMPARE(found("hyj"), (QStringList{"99", "1", "3"}));
         QCOMPARE(found("yh"), (QStringList{"99", "5"}));
         // Pinyin may spell more letters than any entry has characters.
-        filter.setCache(cacheOf({{"1", "会议纪要", ""}}));
+        filter.setTable(tableOf({{"1", "会议纪要", ""}}));
         QCOMPARE(found("huiyijiyao"), (QStringList{"99", "1"}));
     }
 };

@@ -110,7 +110,7 @@ class TestSearch : public QObject {
     TestEnv env;
 
     // The records written in list order, read back by the store.
-    RecordCache cacheOf(const QList<Rec> &records) {
+    RecordTable tableOf(const QList<Rec> &records) {
         QString rows = QStringLiteral("BEGIN;");
         qint64 stamp = 20240101000000;
         for (const Rec &r : records) {
@@ -119,7 +119,7 @@ class TestSearch : public QObject {
                 v = v.isNull() ? QStringLiteral("NULL") : "'" + v.replace(u'\'', "''") + "'";
             rows += "INSERT INTO VBcode VALUES (" + values.join(',') + ");";
         }
-        return RecordCache(LibraryStore(env.makeLibrary(rows + "COMMIT;")).readAll().value());
+        return LibraryStore(env.makeLibrary(rows + "COMMIT;")).readAll().value();
     }
 
   private slots:
@@ -165,7 +165,7 @@ class TestSearch : public QObject {
 
     void categoriesLastUsedAndHintRows() {
         SearchFilter filter;
-        filter.setCache(cacheOf(Sample));
+        filter.setTable(tableOf(Sample));
         QVERIFY(filter.load(CommonFlag, false, QString(), QString()));
         QCOMPARE(column(filter, col::Id), (QStringList{"11", "12", "13"})); // and the group named "常用"
         QVERIFY(filter.colour(0) == RowColour::Special && filter.colour(1) == RowColour::Normal);
@@ -190,10 +190,10 @@ class TestSearch : public QObject {
 
         // The library changed under the list (a record deleted): the rows listed stay until the next filling.
         QCOMPARE(found(filter, "*"), (QStringList{"11", "12", "13", "14", "16"}));
-        filter.setCache(cacheOf(Sample.mid(1)));
+        filter.setTable(tableOf(Sample.mid(1)));
         QCOMPARE(column(filter, col::Title).first(), QStringLiteral("★★　select all"));
         QCOMPARE(found(filter, "*"), (QStringList{"12", "13", "14", "16"}));
-        filter.clearCache();
+        filter.clearTable();
         QCOMPARE(filter.rowCount(), 0);
         // An empty library lists the hints, whatever is searched; one that could not be read lists nothing.
         QVERIFY(filter.load(QStringLiteral("*"), true, QStringLiteral("["), LastUsed));
@@ -215,7 +215,7 @@ class TestSearch : public QObject {
                            randomText(rng, alphabet, 12), ""};
         SearchFilter filter;
         filter.setPinyinSearch(false); // the wildcard rules alone; tst_pinyin types with pinyin on
-        filter.setCache(cacheOf(records));
+        filter.setTable(tableOf(records));
         const QString typed = alphabet + alphabet + QStringLiteral("?*#[]");
         const auto lower = &wildcard::lowerCodeUnits;
         QString search;
@@ -230,7 +230,7 @@ class TestSearch : public QObject {
         }
         // The library changed while typing: the next letter searches the new cache.
         found(filter, QStringLiteral("ab"));
-        filter.setCache(cacheOf(records << Rec{"901", "g", "newly added", "abab", ""}));
+        filter.setTable(tableOf(records << Rec{"901", "g", "newly added", "abab", ""}));
         QVERIFY(found(filter, QStringLiteral("aba")).contains(QStringLiteral("901")));
     }
 };

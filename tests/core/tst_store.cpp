@@ -2,6 +2,7 @@
 // that are all or nothing, bad and busy files left untouched, and dated backups.
 #include "LibrarySchema.h"
 #include "LibraryStore.h"
+#include "Program.h"
 #include "TestEnv.h"
 
 #include <QDir>
@@ -161,6 +162,47 @@ class TestStore : public QObject {
             QCOMPARE(listed,
                      TestEnv::sql(lib, "SELECT ID FROM VBcode ORDER BY IsUsed DESC, ChangeTime DESC, ID"));
         }
+    }
+
+    // The first screen, read through the indexes or (an older library) without
+    // them, shows the rows and categories the whole read shows first, ties of
+    // stamps and flags above "常用" included. Reads and the indexes once made
+    // leave the file's signature alone; a write changes it.
+    void firstScreenAgreesWithTheWholeRead() {
+        make("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 399) "
+             "INSERT INTO VBcode SELECT i * 13 % 401, CASE i % 7 WHEN 0 THEN '常用' WHEN 1 THEN NULL WHEN 2 "
+             "THEN '' ELSE 'g' || (i % 3) END, 't', 'c' || i, 'x', CASE i % 6 WHEN 5 THEN NULL ELSE "
+             "'2020010' || (i * 37 % 9) END, CASE i % 5 WHEN 0 THEN '常用' WHEN 1 THEN NULL WHEN 2 THEN '龍' "
+             "ELSE 'zz' END FROM n");
+        const auto commonRows = [](const RecordTable &table, int rows) {
+            QStringList ids;
+            for (int r = 0; r < table.size() && ids.size() < rows; ++r)
+                if (table.group(r) == CommonFlag || table.commonFlag(r) == CommonFlag)
+                    ids << table.idText(r);
+            return ids;
+        };
+        const LibraryStore library(lib);
+        const RecordTable whole = got(library.readAll());
+        for (const bool indexed : {true, false}) {
+            if (!indexed)
+                TestEnv::sql(lib, "DROP INDEX VBcode_ListOrder; DROP INDEX VBcode_Groups");
+            for (const int rows : {1, 7, 64}) {
+                const RecordTable first = got(library.readFirstScreen(rows));
+                QVERIFY(!first.isComplete() && whole.isComplete());
+                QCOMPARE(first.categories(), whole.categories());
+                QCOMPARE(commonRows(first, rows), commonRows(whole, rows));
+            }
+        }
+        const LibraryStore::Signature before = library.signature();
+        library.addListIndexes();
+        QVERIFY(library.signature() != before);
+        const LibraryStore::Signature indexed = library.signature();
+        library.addListIndexes();
+        got(library.readAll());
+        QVERIFY(library.signature() == indexed);
+        QCOMPARE(TestEnv::sql(lib, "SELECT count(*) FROM sqlite_master WHERE type = 'index'"), QStringList{"2"});
+        TestEnv::sql(lib, "UPDATE VBcode SET Code = 'y' WHERE ID = 13");
+        QVERIFY(library.signature() != indexed);
     }
 
     // Missing, empty, text, truncated, column-missing and locked files: every change fails, the bytes stay as

@@ -44,6 +44,8 @@ QStringList TestEnv::sql(const QString &file, const QString &statement) {
     sqlite3 *db = nullptr;
     if (sqlite3_open(file.toUtf8().constData(), &db) != SQLITE_OK)
         qFatal("cannot open %s", qPrintable(file));
+    // The program may be reading the library in the background meanwhile.
+    sqlite3_busy_timeout(db, 5000);
     const QByteArray all = statement.toUtf8();
     const char *next = all.constData();
     while (next && *next) {

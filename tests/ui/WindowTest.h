@@ -3,6 +3,7 @@
 
 #include "FakePlatform.h"
 #include "LibraryStore.h"
+#include "RecordLoader.h"
 #include "Settings.h"
 #include "TestEnv.h"
 #include "quick_list/QuickListModels.h"
@@ -34,11 +35,15 @@ struct Fixture {
 
 // A quick list on the sample library.
 struct ListFixture : Fixture {
+    // The list shown, with the whole library read.
     QuickListWindow *open() {
-        list = std::make_unique<QuickListWindow>(settings, store);
+        list = std::make_unique<QuickListWindow>(settings, store, loader);
         list->move(200, 100);
         list->show();
-        return QTest::qWaitForWindowExposed(list.get()) ? list.get() : nullptr;
+        return QTest::qWaitForWindowExposed(list.get()) && waitForRecords() ? list.get() : nullptr;
+    }
+    bool waitForRecords() const {
+        return QTest::qWaitFor([this] { return !list->isReading(); }, 10000);
     }
     // The row of a record; -1 when none shows it.
     int rowOf(qint64 id) const {
@@ -53,6 +58,7 @@ struct ListFixture : Fixture {
         return role == Qt::ForegroundRole ? v.value<QBrush>().color().name() : v.toString();
     }
 
+    RecordLoader loader{store};
     std::unique_ptr<QuickListWindow> list;
 };
 

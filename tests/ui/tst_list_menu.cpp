@@ -19,6 +19,7 @@ class TestListMenu : public QObject {
     void reopen() { // as the list opens after a change from outside
         list->reload();
         list->refill();
+        QVERIFY(f->waitForRecords());
     }
 
   private slots:

@@ -2,6 +2,23 @@
 #include "WindowTest.h"
 #include "common/BalloonTip.h"
 
+#include <QSemaphore>
+
+// A loader whose reads of the whole library wait until the test lets them go.
+class GatedLoader : public RecordLoader {
+  public:
+    using RecordLoader::RecordLoader;
+    mutable QSemaphore gate;
+
+  protected:
+    Outcome<RecordTable> readRecords(const std::atomic<bool> *cancel) const override {
+        while (!gate.tryAcquire(1, 5))
+            if (cancel->load())
+                return StoreError::Refused;
+        return RecordLoader::readRecords(cancel);
+    }
+};
+
 class TestQuickList : public QObject {
     Q_OBJECT
     std::unique_ptr<ListFixture> f;
@@ -12,6 +29,12 @@ class TestQuickList : public QObject {
         return list->recordList()->visualRect(list->recordModel()->index(row, column)).center();
     }
     void hover(int row, int column) { QTest::mouseMove(rows(), cell(row, column)); }
+    QStringList titles() const {
+        QStringList all;
+        for (int row = 0; row < list->filter().rowCount(); ++row)
+            all << list->filter().text(row, col::Title);
+        return all;
+    }
     void click(int row, int column) { QTest::mouseClick(rows(), Qt::LeftButton, {}, cell(row, column)); }
 
   private slots:
@@ -85,8 +108,8 @@ class TestQuickList : public QObject {
         QCOMPARE(list->isVisible(), !(ran && closes));
         QCOMPARE(QGuiApplication::clipboard()->text(), copies ? text : QStringLiteral("before"));
         QCOMPARE(list->statusLabel()->text() == QStringLiteral("当前点击的内容已复制"), copies);
-        QCOMPARE(f->settings.value(setting::LastUsedEntry),
-                 ran ? lastUsed({"客户's 回复", text, "", "常用", "邮件", "2", "详"}) : QString());
+        QTRY_COMPARE(f->settings.value(setting::LastUsedEntry),
+                     ran ? lastUsed({"客户's 回复", text, "", "常用", "邮件", "2", "详"}) : QString());
     }
 
     void balloonAndHovering() {
@@ -109,6 +132,77 @@ class TestQuickList : public QObject {
         QVERIFY(!list->balloon());
         hover(1, col::Title);
         QVERIFY(list->selectedRow() == 0 && !list->balloon());
+    }
+
+    // What is typed while the library is still being read waits for it: the
+    // rows are those of typing afterwards, and Return takes the row the arrow
+    // keys pressed meanwhile lead to.
+    void typingWhileReading() {
+        list = f->open();
+        QTest::keyClicks(list->searchBox(), QStringLiteral("e"));
+        const QStringList typedAfter = titles();
+        QVERIFY(typedAfter.size() > 2);
+        const QString secondText = list->filter().text(1, col::Text);
+
+        GatedLoader loader(f->store);
+        f->list = std::make_unique<QuickListWindow>(f->settings, f->store, loader);
+        list = f->list.get();
+        list->show();
+        QVERIFY(list->isReading() && !list->records().isComplete());
+        const QStringList firstScreen = titles();
+        QCOMPARE(firstScreen, (QStringList{"★★　查询全部", "客户's 回复"}));
+        QSignalSpy chosen(list, &QuickListWindow::entryChosen);
+        QTest::keyClicks(list->searchBox(), QStringLiteral("e"));
+        QTest::keyClick(list->searchBox(), Qt::Key_Down);
+        QTest::keyClick(list->searchBox(), Qt::Key_Return);
+        QCOMPARE(titles(), firstScreen);
+        QVERIFY(chosen.isEmpty() && list->isVisible());
+        loader.gate.release();
+        QTRY_VERIFY(!list->isReading());
+        QCOMPARE(titles(), typedAfter);
+        QCOMPARE(chosen.size(), 1);
+        QCOMPARE(chosen.value(0).value(0).toString(), secondText);
+    }
+
+    // A second opening takes the records read for the first while the file
+    // is unchanged, and reads again after another program wrote to it.
+    void reopening() {
+        list = f->open();
+        f->list = std::make_unique<QuickListWindow>(f->settings, f->store, f->loader);
+        list = f->list.get();
+        QVERIFY(!list->isReading() && list->records().size() == 5);
+        f->sql("UPDATE VBcode SET CodeName = '别处改过' WHERE ID = 2");
+        f->list = std::make_unique<QuickListWindow>(f->settings, f->store, f->loader);
+        list = f->list.get();
+        QVERIFY(list->isReading());
+        QCOMPARE(titles().value(1), QStringLiteral("别处改过"));
+        QVERIFY(f->waitForRecords());
+        QCOMPARE(titles().value(1), QStringLiteral("别处改过"));
+        // Kept a while after the list closed, then given back.
+        f->list.reset();
+        QSignalSpy released(&f->loader, &RecordLoader::released);
+        f->loader.releaseLater(10);
+        QTRY_COMPARE(released.size(), 1);
+        f->list = std::make_unique<QuickListWindow>(f->settings, f->store, f->loader);
+        QVERIFY(f->list->isReading());
+    }
+
+    // A list closed while its read runs leaves the read to finish for the
+    // next opening; a loader destroyed meanwhile abandons it.
+    void closingWhileReading() {
+        auto loader = std::make_unique<GatedLoader>(f->store);
+        f->list = std::make_unique<QuickListWindow>(f->settings, f->store, *loader);
+        f->list->show();
+        QVERIFY(f->list->isReading());
+        f->list.reset();
+        loader->gate.release();
+        QTRY_VERIFY(!loader->isReading());
+        f->list = std::make_unique<QuickListWindow>(f->settings, f->store, *loader);
+        QVERIFY(!f->list->isReading() && f->list->records().isComplete());
+        f->list.reset();
+        loader->start();
+        QVERIFY(loader->isReading());
+        loader.reset();
     }
 
     void outsideClicks() {

@@ -2,6 +2,7 @@
 
 #include "LibraryStore.h"
 #include "Program.h"
+#include "RecordLoader.h"
 #include "Settings.h"
 #include "common/BalloonTip.h"
 #include "common/ClickLabel.h"
@@ -21,8 +22,10 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QScreen>
+#include <QScrollBar>
 #include <QShortcut>
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -51,15 +54,33 @@ ClickLabel *clickLabel(const QString &caption, QWidget *parent) {
 const QRect SearchFrame = twips::rect(1350, 45, 4845, 375);
 // Outside clicks are looked for this often.
 constexpr int OutsideCheckMs = 100;
+// The rows read for the first screen: more than the list shows at once.
+constexpr int FirstScreenRows = 64;
 
 } // namespace
 
-QuickListWindow::QuickListWindow(Settings &settings, const LibraryStore &library, QWidget *parent)
-    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint), m_settings(settings), m_library(library) {
+QuickListWindow::QuickListWindow(Settings &settings, const LibraryStore &library, RecordLoader &loader,
+                                 QWidget *parent)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint), m_settings(settings), m_library(library),
+      m_loader(loader) {
     createControls();
     setUpLists();
-    reload();
+    connect(&m_loader, &RecordLoader::loaded, this, &QuickListWindow::recordsArrived);
+    bool readAll = false;
+    if (auto kept = m_loader.reuse()) {
+        m_filter.setTable(std::move(*kept));
+    } else if (auto first = m_library.readFirstScreen(FirstScreenRows)) {
+        m_filter.setTable(std::move(first.value()));
+        readAll = true;
+    } else {
+        showReadFailure(first.error());
+    }
     fill(CommonFlag, false);
+    if (readAll) {
+        m_firstScreen = true;
+        m_reading = true;
+        m_loader.start();
+    }
     m_closesItself = m_settings.value(setting::ListClosesItself);
     if (!m_closesItself)
         placement::setTopMost(this);
@@ -213,16 +234,64 @@ void QuickListWindow::present() {
 }
 
 void QuickListWindow::reload() {
-    const auto read = m_library.readAll();
-    m_filter.setCache(RecordCache(read ? read.value() : RecordTable()));
+    m_reading = true;
+    m_loader.start();
+}
+
+void QuickListWindow::showReadFailure(StoreError error) {
     // A library that cannot be read is not an empty one: no hints to add a
     // first text, and the status line says why.
-    m_filter.setReadFailed(!read);
-    if (!read)
-        setStatus(messages::describeReadFailure(read.error()));
+    m_filter.clearTable();
+    m_filter.setReadFailed(true);
+    setStatus(messages::describeReadFailure(error));
+}
+
+void QuickListWindow::recordsArrived(const Outcome<RecordTable> &records) {
+    if (!m_reading) {
+        // A read this list did not wait for (begun for an earlier list): the
+        // library as it is now, for the next filling.
+        if (records)
+            m_filter.setTable(records.value());
+        return;
+    }
+    m_reading = false;
+    if (records) {
+        m_filter.setTable(records.value());
+        m_filter.setReadFailed(false);
+    } else {
+        showReadFailure(records.error());
+    }
+    const bool firstScreen = std::exchange(m_firstScreen, false);
+    if (m_waitingFill) {
+        const Filling filling = *std::exchange(m_waitingFill, std::nullopt);
+        fill(filling.category, filling.search);
+        // The keys pressed meanwhile act on the rows they were meant for.
+        const QList<int> keys = std::exchange(m_waitingKeys, {});
+        for (const int key : keys) {
+            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+            if (key == Qt::Key_Return || key == Qt::Key_Enter)
+                handleKey(&press);
+            else
+                QCoreApplication::sendEvent(m_recordList, &press);
+        }
+    } else if (firstScreen) {
+        // The first screen grows into the whole list under the user's eyes:
+        // the same rows on top, the selection and the scrolling kept.
+        const int row = selectedRow();
+        const int scrolled = m_recordList->verticalScrollBar()->value();
+        fill(m_lastFill.category, m_lastFill.search);
+        selectRow(row);
+        m_recordList->verticalScrollBar()->setValue(scrolled);
+    }
 }
 
 bool QuickListWindow::fill(const QString &category, bool search) {
+    if (m_reading) {
+        // The rows come when the whole library is in.
+        m_waitingFill = Filling{category, search};
+        return true;
+    }
+    m_lastFill = Filling{category, search};
     removeBalloon();
     m_recordModel->beginRefill();
     m_filter.setPinyinSearch(m_settings.value(setting::PinyinSearch));
@@ -364,7 +433,7 @@ void QuickListWindow::showBalloon(int delayMs) {
     // the new one and shows the new row at once instead of vanishing.
     m_balloon.reset();
     m_balloon = std::make_unique<BalloonTip>(m_recordList->viewport(), m_filter.text(row, col::Title),
-                                             m_filter.text(row, col::Text).left(800), delayMs);
+                                             m_filter.textPrefix(row, 800), delayMs);
     m_balloonRow = row;
     m_balloonDelay = delayMs;
 }
@@ -392,15 +461,22 @@ void QuickListWindow::executeSelected() {
         lastUsed += LastUsedSeparator + m_filter.text(row, c);
 
     if (m_closesItself) {
+        // The list goes out of the way and control returns to the event loop
+        // right after the hand-over, so the target can fetch the text at once;
+        // the rest waits until then.
+        hide();
         emit entryChosen(text);
-    } else {
-        QGuiApplication::clipboard()->setText(text);
-        setStatus(QStringLiteral("当前点击的内容已复制"));
+        QTimer::singleShot(0, this, [this, lastUsed] {
+            m_settings.setValue(setting::LastUsedEntry, lastUsed);
+            m_executing = false;
+            close();
+        });
+        return;
     }
+    QGuiApplication::clipboard()->setText(text);
+    setStatus(QStringLiteral("当前点击的内容已复制"));
     m_settings.setValue(setting::LastUsedEntry, lastUsed);
     m_executing = false;
-    if (m_closesItself)
-        close();
 }
 
 void QuickListWindow::checkOutsideClick() {
@@ -427,11 +503,6 @@ void QuickListWindow::openMenu(const QPoint &globalPos) {
 void QuickListWindow::closeEvent(QCloseEvent *event) {
     m_outsideCheck.stop();
     removeBalloon();
-    // The rows and the records go first, so the trimming can give their memory back.
-    m_recordModel->beginRefill();
-    m_filter.clearCache();
-    m_recordModel->endRefill();
-    platform::current().trimWorkingSet();
     QWidget::closeEvent(event);
 }
 
@@ -439,7 +510,10 @@ bool QuickListWindow::handleKey(QKeyEvent *event) {
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        executeSelected();
+        if (m_waitingFill)
+            m_waitingKeys << event->key();
+        else
+            executeSelected();
         return true;
     default:
         return false;
@@ -485,7 +559,10 @@ bool QuickListWindow::eventFilter(QObject *watched, QEvent *event) {
             case Qt::Key_PageUp:
             case Qt::Key_PageDown:
                 // The arrows move through the list while the search box keeps the focus.
-                QCoreApplication::sendEvent(m_recordList, event);
+                if (m_waitingFill)
+                    m_waitingKeys << key->key();
+                else
+                    QCoreApplication::sendEvent(m_recordList, event);
                 return true;
             default:
                 return handleKey(key);

@@ -1,12 +1,17 @@
 // The quick list: a borderless popup with the category list, the record list,
-// the search box and the status line. It reads the whole library when it
-// opens, and every search or category choice refills the record list from
-// that copy in memory. Choosing an entry hands its text over (entryChosen) and
-// closes the list, unless the user keeps it open (it then copies the text).
+// the search box and the status line. It opens on its first screen of rows
+// and the categories, read alone; the whole library follows from the record
+// loader's thread (or at once, when the loader still holds it unchanged), and
+// every search or category choice refills the record list from that copy in
+// memory. What the user types or clicks before it is in waits for it.
+// Choosing an entry hides the list and hands its text over (entryChosen); the
+// list closes right after, unless the user keeps it open (it then copies the
+// text).
 #pragma once
 
 #include "Record.h"
 #include "SearchFilter.h"
+#include "StoreOutcome.h"
 
 #include <QPoint>
 #include <QTableView>
@@ -14,6 +19,7 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class BalloonTip;
 class BalloonTipWindow;
@@ -24,12 +30,14 @@ class ListMenu;
 class QLabel;
 class QLineEdit;
 class RecordListModel;
+class RecordLoader;
 class Settings;
 
 class QuickListWindow : public QWidget {
     Q_OBJECT
   public:
-    QuickListWindow(Settings &settings, const LibraryStore &library, QWidget *parent = nullptr);
+    QuickListWindow(Settings &settings, const LibraryStore &library, RecordLoader &loader,
+                    QWidget *parent = nullptr);
     ~QuickListWindow() override;
 
     // While a hold lives, the list neither closes on a click outside it nor
@@ -57,7 +65,10 @@ class QuickListWindow : public QWidget {
 
     // What the list shows, for its menu and its tests.
     const SearchFilter &filter() const { return m_filter; }
-    const RecordCache &records() const { return m_filter.cache(); }
+    const RecordTable &records() const { return m_filter.table(); }
+    // Whether the whole library is still being read: the searches and
+    // category choices made meanwhile wait for it.
+    bool isReading() const { return m_reading; }
     RecordListModel *recordModel() const { return m_recordModel; }
     CategoryListModel *categoryModel() const { return m_categoryModel; }
     QTableView *recordList() const { return m_recordList; }
@@ -78,8 +89,8 @@ class QuickListWindow : public QWidget {
     void setStatus(const QString &text);
 
     // Changes of the rows after the library changed through the list menu.
-    // The library is read again (the next filling shows what it holds now);
-    // the rows shown change only as asked.
+    // The library is read again (the next filling, which waits for the read,
+    // shows what it holds now); the rows shown change only as asked.
     void reload();
     void refill();
     void removeRow(int row);
@@ -112,6 +123,9 @@ class QuickListWindow : public QWidget {
     // Fills the record list for a category (search false) or the search text;
     // false when the search text is not a valid pattern.
     bool fill(const QString &category, bool search);
+    // The whole library arrived from the loader.
+    void recordsArrived(const Outcome<RecordTable> &records);
+    void showReadFailure(StoreError error);
     void searchChanged();
     void hoverOver(const QPoint &pos);
     void releasedOver(Qt::MouseButton button, const QPoint &pos, const QPoint &globalPos);
@@ -123,6 +137,7 @@ class QuickListWindow : public QWidget {
 
     Settings &m_settings;
     const LibraryStore &m_library;
+    RecordLoader &m_loader;
 
     ClickLabel *m_closeLabel;
     QLabel *m_searchLabel;
@@ -144,6 +159,17 @@ class QuickListWindow : public QWidget {
     int m_hoverColumn = 0;
     bool m_closesItself = true;
     bool m_executing = false;
+    // The whole library is being read; a filling asked for meanwhile, and
+    // the keys for the rows it will bring, wait for it.
+    bool m_reading = false;
+    bool m_firstScreen = false;
+    struct Filling {
+        QString category;
+        bool search = false;
+    };
+    std::optional<Filling> m_waitingFill;
+    Filling m_lastFill;
+    QList<int> m_waitingKeys;
     int m_holds = 0;
     std::function<bool(const QPoint &)> m_isOwnIcon;
 };
