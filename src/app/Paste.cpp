@@ -53,6 +53,6 @@ PasteOutcome pasteIntoTarget(const QString &text, platform::WindowId target) {
             return PasteOutcome::ActivationRefused;
     }
 
-    const platform::Result sent = p.sendPaste();
+    const platform::Result sent = p.sendPaste(platform::PasteKeys::CtrlV);
     return sent.ok ? PasteOutcome::Pasted : PasteOutcome::PasteFailed;
 }
