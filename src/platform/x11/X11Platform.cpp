@@ -394,16 +394,27 @@ class X11Platform final : public Platform {
     }
 
     // A new keyboard layout or modifier map: the hotkeys' keycodes and the
-    // NumLock modifier may have moved, so grab them anew.
+    // NumLock modifier may have moved, so grab those that moved anew. The
+    // server also sends a notice, with the same map, whenever input switches
+    // to another keyboard (from the real one to synthetic keys): a hotkey
+    // released and grabbed again then would let a press slip through.
     void handleMapping(XEvent &event) {
         XRefreshKeyboardMapping(&event.xmapping);
         if (event.xmapping.request != MappingKeyboard && event.xmapping.request != MappingModifier)
             return;
-        for (auto &entry : m_hotkeys)
-            ungrab(entry.second);
-        m_numLockMask = lookUpNumLockMask();
-        for (auto &entry : m_hotkeys)
-            grab(entry.second);
+        const unsigned numLockMask = lookUpNumLockMask();
+        std::vector<Hotkey *> moved;
+        for (auto &entry : m_hotkeys) {
+            Hotkey &hotkey = entry.second;
+            if (numLockMask != m_numLockMask || hotkey.grabbedModifiers.empty() ||
+                hotkey.keycode != XKeysymToKeycode(m_display, hotkeySym(hotkey.virtualKey)))
+                moved.push_back(&hotkey);
+        }
+        for (Hotkey *hotkey : moved)
+            ungrab(*hotkey);
+        m_numLockMask = numLockMask;
+        for (Hotkey *hotkey : moved)
+            grab(*hotkey);
     }
 
     // --- hotkey grabs -------------------------------------------------------
