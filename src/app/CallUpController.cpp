@@ -1,6 +1,5 @@
 #include "CallUpController.h"
 
-#include "Paste.h"
 #include "Settings.h"
 
 #include <QCursor>
@@ -98,5 +97,5 @@ void CallUpController::showFromIcon() {
 }
 
 void CallUpController::paste(const QString &text) {
-    pasteIntoTarget(text, m_byHotkey ? m_target : 0);
+    pasteIntoTarget(text, m_byHotkey ? m_target : 0, m_pasteRules);
 }

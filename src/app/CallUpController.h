@@ -7,6 +7,7 @@
 // they go and the working set is trimmed.
 #pragma once
 
+#include "Paste.h"
 #include "common/WindowSlot.h"
 #include "RecordLoader.h"
 #include "platform.h"
@@ -59,6 +60,7 @@ class CallUpController : public QObject {
     WindowSlot<QuickListWindow> m_list;
     // Reads the library for the lists and keeps it a while after one closes.
     RecordLoader m_loader;
+    PasteRuleReader m_pasteRules{m_settings};
     std::function<bool(const QPoint &)> m_isOwnIcon;
     platform::WindowId m_target = 0;
     bool m_byHotkey = false;

@@ -39,6 +39,7 @@ bool isForm(const QString &text, SettingForm form) {
                 return true;
         return false;
     case SettingForm::Text:
+    case SettingForm::Lines:
         return true;
     }
     return false;
@@ -66,7 +67,9 @@ std::optional<QString> Settings::stored(const char *name, SettingForm form) cons
     const QVariant value = QSettings(program::Organization, program::Name).value(section(name));
     if (!value.isValid())
         return std::nullopt;
-    const QString text = value.toString();
+    const QString text = form == SettingForm::Lines && value.typeId() == QMetaType::QStringList
+                             ? value.toStringList().join(QLatin1Char('\n'))
+                             : value.toString();
     if (!isForm(text, form))
         return std::nullopt;
     return text;

@@ -13,8 +13,10 @@
 #include <optional>
 
 // How a key's value is written: check boxes "0"/"1", Booleans "True"/"False",
-// numbers in decimal (whole twips for places), texts as they are.
-enum class SettingForm { CheckState, Boolean, Number, HotkeyChoice, Text };
+// numbers in decimal (whole twips for places), texts as they are. Lines are a
+// text of one item a line; a list the user wrote (items parted by commas in
+// the INI file, a multi-string registry value) reads as its items, one a line.
+enum class SettingForm { CheckState, Boolean, Number, HotkeyChoice, Text, Lines };
 
 template <typename T> struct SettingKey {
     const char *name;
@@ -54,6 +56,9 @@ inline const SettingKey<QString> EditorGroup{"ChangeCode MoudleName", SettingFor
 inline const SettingKey<QString> EditorCategory{"ChangeCode TypeName", SettingForm::Text, QStringLiteral("Sub")};
 inline const SettingKey<QString> EditorDoubleClick{"Textbox双击方式", SettingForm::Text,
                                                    QStringLiteral("清空内容")};
+// The user's paste keystrokes: lines "window class = Ctrl+Shift+V" (or Ctrl+V,
+// Shift+Insert), read at each paste; no settings window edits them.
+inline const SettingKey<QString> PasteKeyLines{"粘贴按键规则", SettingForm::Lines, QString()};
 } // namespace setting
 
 // The click modes of the quick list and the choices of the editor's double-click.

@@ -27,6 +27,17 @@ constexpr int F1 = 112;
 constexpr int F12 = 123;
 } // namespace vk
 
+// The keystrokes that paste in other programs: Ctrl+V almost everywhere,
+// Ctrl+Shift+V in most terminals, Shift+Insert in xterm, rxvt, mintty, PuTTY.
+enum class PasteKeys { CtrlV, CtrlShiftV, ShiftInsert };
+
+// What a window says it is: on X11 the two parts of WM_CLASS, on Windows the
+// class name (in className; instance stays empty). Empty when unknown.
+struct WindowClass {
+    std::string instance;
+    std::string className;
+};
+
 struct Result {
     bool ok = false;
     std::string error; // the system's own description when !ok
@@ -66,8 +77,11 @@ class Platform {
     // Bring the window to the front and wait, at most timeoutMs, until it is
     // the active window. True when it arrived there.
     virtual bool activateWindow(WindowId window, int timeoutMs) = 0;
-    // Send the paste keystroke: Ctrl down, V down, V up, Ctrl up.
-    virtual Result sendPaste() = 0;
+    // The window's class, empty parts when the window is gone or has none.
+    virtual WindowClass windowClass(WindowId window) = 0;
+    // Send a paste keystroke to the window with the keyboard focus: its
+    // modifiers down, the key down and up, the modifiers up again.
+    virtual Result sendPaste(PasteKeys keys) = 0;
 
     // Start with the system: programName names the entry, programPath is the
     // executable to start.

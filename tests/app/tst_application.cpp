@@ -224,18 +224,24 @@ class TestApplication : public QObject {
         QVERIFY(!logged("activate") && !logged("paste"));
     }
 
-    // Clipboard first, then the target in front, then the keystroke; never
-    // keys into a window that is gone, refused the front, or with Shift or Alt held.
+    // Clipboard first, then the target in front, then the keystroke its class
+    // calls for; never keys into a window that is gone, refused the front, or
+    // with a modifier held that the keystroke does not press itself.
     void pasteIntoTarget() {
         FakePlatform &p = platform();
-        QCOMPARE(::pasteIntoTarget(QStringLiteral("a"), 0), PasteOutcome::ClipboardOnly);
-        QCOMPARE(::pasteIntoTarget(QStringLiteral("b"), 42), PasteOutcome::TargetGone);
+        Settings settings;
+        PasteRuleReader rules(settings);
+        const auto paste = [&](const char *text) {
+            return ::pasteIntoTarget(QString::fromUtf8(text), 42, rules);
+        };
+        QCOMPARE(::pasteIntoTarget(QStringLiteral("a"), 0, rules), PasteOutcome::ClipboardOnly);
+        QCOMPARE(paste("b"), PasteOutcome::TargetGone);
         p.windows = {42};
         p.activationArrives = false;
-        QCOMPARE(::pasteIntoTarget(QStringLiteral("c"), 42), PasteOutcome::ActivationRefused);
+        QCOMPARE(paste("c"), PasteOutcome::ActivationRefused);
         p.activationArrives = true;
         p.held = {platform::vk::Menu};
-        QCOMPARE(::pasteIntoTarget(QStringLiteral("d"), 42), PasteOutcome::ModifierHeld);
+        QCOMPARE(paste("d"), PasteOutcome::ModifierHeld);
         QVERIFY(!logged("paste"));
         QCOMPARE(clipboard(), QStringLiteral("d"));
         // Shift and Ctrl still held from the hotkey, released a moment later.
@@ -243,9 +249,30 @@ class TestApplication : public QObject {
         p.onPaste = [&] { heldAtPaste = p.held; };
         p.held = {platform::vk::Shift, platform::vk::Control};
         QTimer::singleShot(60, [&] { p.held.clear(); });
-        QCOMPARE(::pasteIntoTarget(QStringLiteral("e"), 42), PasteOutcome::Pasted);
+        QCOMPARE(paste("e"), PasteOutcome::Pasted);
         QVERIFY(heldAtPaste.empty());
         QCOMPARE(p.foreground, platform::WindowId(42));
+        QCOMPARE(p.log.back(), std::string("paste:Ctrl+V"));
+
+        // xterm takes Shift+Insert: a held Shift is part of it, a held Ctrl is not.
+        p.classes[42] = {"xterm", "XTerm"};
+        p.held = {platform::vk::Shift};
+        QCOMPARE(paste("f"), PasteOutcome::Pasted);
+        QCOMPARE(p.log.back(), std::string("paste:Shift+Insert"));
+        p.held = {platform::vk::Control};
+        QCOMPARE(paste("g"), PasteOutcome::ModifierHeld);
+        p.held.clear();
+
+        // The user's lines, read at each paste, come first; a malformed one is named once.
+        settings.setValue(setting::PasteKeyLines, QStringLiteral("xterm = Ctrl+Shift+V\nxterm Ctrl+V"));
+        const QRegularExpression named("粘贴按键规则.*xterm Ctrl\\+V");
+        QTest::ignoreMessage(QtWarningMsg, named);
+        QTest::failOnWarning(named);
+        for (const char *text : {"h", "i"}) {
+            QCOMPARE(paste(text), PasteOutcome::Pasted);
+            QCOMPARE(p.log.back(), std::string("paste:Ctrl+Shift+V"));
+            QCOMPARE(clipboard(), QString::fromUtf8(text));
+        }
     }
 
     // The main menu's items, the list's requests, and the orderly end.

@@ -40,6 +40,10 @@ class TestSettings : public QObject {
         QCOMPARE(read(setting::HotkeyChoice, "Ctrl+F5"), QStringLiteral("Ctrl+F5"));
         for (const char *absent : {"Ctrl+E", "ctrl+a", "Ctrl+F13"})
             QCOMPARE(read(setting::HotkeyChoice, absent), QStringLiteral("(默认)Ctrl+E"));
+        // Lines: a list the user wrote (commas in the INI file) reads as its items, one a line.
+        QSettings(program::Organization, program::Name)
+            .setValue(program::Name + "/粘贴按键规则", QStringList{"foot = Ctrl+Shift+V", " st = Ctrl+V"});
+        QCOMPARE(settings.value(setting::PasteKeyLines), QStringLiteral("foot = Ctrl+Shift+V\n st = Ctrl+V"));
 
         // Values are written in their key's form and read back as they were.
         QSignalSpy changed(&settings, &Settings::changed);

@@ -39,6 +39,8 @@ class DesktopTest : public QObject {
     QProcess *start() { return launch(programFolder() + "/vemo", {}); }
     // The helper program: "target <file>" (a text field) or "drag <text>".
     QProcess *startPeer(const QStringList &args) { return launch(VEMO_PEER, args); }
+    // Another program of the desktop (a terminal, say), in the same environment.
+    QProcess *startProgram(const QString &program, const QStringList &args) { return launch(program, args); }
     // Starts the program after the SQL ran on its library, with the floating
     // icon or in the tray; the icon's window, empty when none came.
     QString startVemo(const QString &statements = {}, bool inTray = false);

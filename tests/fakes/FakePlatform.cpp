@@ -1,5 +1,7 @@
 #include "FakePlatform.h"
 
+#include "PasteKeyRules.h"
+
 platform::Result FakePlatform::registerHotkey(int id, int virtualKey, std::function<void()> onPress) {
     log.push_back("hotkey+:" + std::to_string(id) + ":" + std::to_string(virtualKey));
     if (takenKeys.count(virtualKey))
@@ -29,8 +31,8 @@ bool FakePlatform::activateWindow(platform::WindowId window, int) {
     return true;
 }
 
-platform::Result FakePlatform::sendPaste() {
-    log.push_back("paste");
+platform::Result FakePlatform::sendPaste(platform::PasteKeys keys) {
+    log.push_back(std::string("paste:") + pasteKeysName(keys));
     if (onPaste)
         onPaste();
     return {true, {}};

@@ -26,7 +26,8 @@ class FakePlatform final : public platform::Platform {
     platform::WindowId foregroundWindow() override { return foreground; }
     bool windowExists(platform::WindowId window) override { return windows.count(window) > 0; }
     bool activateWindow(platform::WindowId window, int timeoutMs) override;
-    platform::Result sendPaste() override;
+    platform::WindowClass windowClass(platform::WindowId window) override { return classes[window]; }
+    platform::Result sendPaste(platform::PasteKeys keys) override;
 
     platform::Result addBootStart(const std::string &programName, const std::string &programPath) override;
     platform::Result removeBootStart(const std::string &programName) override;
@@ -36,10 +37,11 @@ class FakePlatform final : public platform::Platform {
     std::set<int> held;                                           // virtual-key codes held down now
     platform::WindowId foreground = 0;                            // the active window
     std::set<platform::WindowId> windows;                         // windows that exist
+    std::map<platform::WindowId, platform::WindowClass> classes;  // their classes
     bool activationArrives = true;                                // whether activateWindow succeeds
     std::set<int> takenKeys;                                      // hotkeys another program holds
     std::map<int, std::pair<int, std::function<void()>>> hotkeys; // id -> key, action
-    std::vector<std::string> log;  // "activate:5", "paste", "hotkey+:117:69", ...
+    std::vector<std::string> log;  // "activate:5", "paste:Ctrl+V", "hotkey+:117:69", ...
     std::function<void()> onPaste; // runs when the paste keystroke is sent
 };
 

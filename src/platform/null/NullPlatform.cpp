@@ -16,7 +16,8 @@ class NullPlatform final : public Platform {
     WindowId foregroundWindow() override { return 0; }
     bool windowExists(WindowId) override { return false; }
     bool activateWindow(WindowId, int) override { return false; }
-    Result sendPaste() override { return unsupported(); }
+    WindowClass windowClass(WindowId) override { return {}; }
+    Result sendPaste(PasteKeys) override { return unsupported(); }
     Result addBootStart(const std::string &, const std::string &) override { return unsupported(); }
     Result removeBootStart(const std::string &) override { return unsupported(); }
     Result makeShortcut(const std::string &, const std::string &, const std::string &) override {

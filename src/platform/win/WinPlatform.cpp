@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <map>
+#include <vector>
 
 #ifndef MOD_NOREPEAT
 #define MOD_NOREPEAT 0x4000
@@ -35,6 +36,10 @@ INPUT keyInput(WORD virtualKey, bool up) {
     input.ki.wVk = virtualKey;
     input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC) & 0xFF);
     input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    // Insert shares its scan code with the keypad's 0; without the flag it
+    // would arrive as the keypad key, a 0 with NumLock on.
+    if (virtualKey == VK_INSERT)
+        input.ki.dwFlags |= KEYEVENTF_EXTENDEDKEY;
     return input;
 }
 
@@ -151,21 +156,35 @@ class WinPlatform final : public Platform {
         return waitForForeground(target, until);
     }
 
-    Result sendPaste() override {
-        INPUT inputs[4] = {keyInput(VK_CONTROL, false), keyInput('V', false), keyInput('V', true),
-                           keyInput(VK_CONTROL, true)};
-        const UINT sent = SendInput(4, inputs, sizeof(INPUT));
-        if (sent != 4) {
+    WindowClass windowClass(WindowId window) override {
+        wchar_t name[256];
+        const int length = window != 0 ? GetClassNameW(toHwnd(window), name, 256) : 0;
+        return {{},
+                length > 0 ? narrow(std::wstring_view(name, static_cast<size_t>(length))) : std::string()};
+    }
+
+    Result sendPaste(PasteKeys keys) override {
+        // The modifiers and the key go down in this order and up in the reverse one.
+        std::vector<WORD> pressed;
+        if (keys != PasteKeys::ShiftInsert)
+            pressed.push_back(VK_CONTROL);
+        if (keys != PasteKeys::CtrlV)
+            pressed.push_back(VK_SHIFT);
+        pressed.push_back(keys == PasteKeys::ShiftInsert ? WORD(VK_INSERT) : WORD('V'));
+        std::vector<INPUT> inputs;
+        for (WORD key : pressed)
+            inputs.push_back(keyInput(key, false));
+        for (auto key = pressed.rbegin(); key != pressed.rend(); ++key)
+            inputs.push_back(keyInput(*key, true));
+
+        const UINT sent = SendInput(UINT(inputs.size()), inputs.data(), sizeof(INPUT));
+        if (sent != inputs.size()) {
             const DWORD error = GetLastError();
-            // Never leave a key held down when only part of the keystroke got out.
-            if (sent == 2) {
-                INPUT releaseV = keyInput('V', true);
-                SendInput(1, &releaseV, sizeof(INPUT));
-            }
-            if (sent > 0) {
-                INPUT releaseCtrl = keyInput(VK_CONTROL, true);
-                SendInput(1, &releaseCtrl, sizeof(INPUT));
-            }
+            // Never leave a key held down when only part of the keystroke got
+            // out: the release at i belongs to the press at size-1-i.
+            for (size_t i = std::max<size_t>(sent, pressed.size()); i < inputs.size(); ++i)
+                if (inputs.size() - 1 - i < sent)
+                    SendInput(1, &inputs[i], sizeof(INPUT));
             if (error)
                 return {false, systemMessage(error)};
             return {false, sent ? "系统只接受了部分粘贴按键" : "系统未接受粘贴按键"};

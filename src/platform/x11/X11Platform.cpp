@@ -7,6 +7,7 @@
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/XInput2.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
@@ -239,7 +240,25 @@ class X11Platform final : public Platform {
         return arrived;
     }
 
-    Result sendPaste() override {
+    WindowClass windowClass(WindowId window) override {
+        WindowClass result;
+        if (windowIsThere(window)) {
+            XClassHint hint = {};
+            ErrorTrap trap(m_display);
+            if (XGetClassHint(m_display, static_cast<Window>(window), &hint) && !trap.failed()) {
+                result.instance = hint.res_name ? hint.res_name : "";
+                result.className = hint.res_class ? hint.res_class : "";
+            }
+            if (hint.res_name)
+                XFree(hint.res_name);
+            if (hint.res_class)
+                XFree(hint.res_class);
+        }
+        settle();
+        return result;
+    }
+
+    Result sendPaste(PasteKeys keys) override {
         if (!m_haveXTest)
             return {false, "X 服务器没有 XTest 扩展，无法发送粘贴键"};
         // A keyboard change not yet seen would make us look up stale keys.
@@ -248,32 +267,44 @@ class X11Platform final : public Platform {
         while (XCheckTypedEvent(m_display, MappingNotify, &mapping))
             handleMapping(mapping);
 
-        KeyCode control = XKeysymToKeycode(m_display, XK_Control_L);
-        if (control == 0)
-            control = XKeysymToKeycode(m_display, XK_Control_R);
-        if (control == 0)
-            return {false, "键盘映射中没有 Ctrl 键，无法发送粘贴键"};
+        std::vector<KeyCode> modifiers;
+        if (keys != PasteKeys::ShiftInsert) {
+            const KeyCode control = eitherKeycode(XK_Control_L, XK_Control_R);
+            if (control == 0)
+                return {false, "键盘映射中没有 Ctrl 键，无法发送粘贴键"};
+            modifiers.push_back(control);
+        }
+        if (keys != PasteKeys::CtrlV) {
+            const KeyCode shift = eitherKeycode(XK_Shift_L, XK_Shift_R);
+            if (shift == 0)
+                return {false, "键盘映射中没有 Shift 键，无法发送粘贴键"};
+            modifiers.push_back(shift);
+        }
 
-        KeyCode v = keycodeInCurrentGroup(XK_v);
+        const bool insert = keys == PasteKeys::ShiftInsert;
+        const std::string keyName = insert ? "Insert" : "V";
+        KeyCode key = keycodeInCurrentGroup(insert ? XK_Insert : XK_v);
         KeyCode spare = 0;
-        if (v == 0) {
-            // A layout without v (Russian alone): lend an unused keycode to v
-            // for the moment of the paste.
+        if (key == 0) {
+            // A layout without v (Russian alone), a keyboard without Insert:
+            // lend an unused keycode to the key for the moment of the paste.
             spare = unusedKeycode();
             if (spare == 0)
-                return {false, "当前键盘布局中没有 V 键，也没有空闲的键码，无法发送粘贴键"};
-            KeySym syms[2] = {XK_v, XK_V};
+                return {false, "当前键盘布局中没有 " + keyName + " 键，也没有空闲的键码，无法发送粘贴键"};
+            KeySym syms[2] = {insert ? KeySym(XK_Insert) : KeySym(XK_v), insert ? NoSymbol : KeySym(XK_V)};
             ErrorTrap trap(m_display);
             XChangeKeyboardMapping(m_display, spare, 2, syms, 1);
             if (trap.failed())
-                return {false, "无法为粘贴键临时映射 V 键"};
-            v = spare;
+                return {false, "无法为粘贴键临时映射 " + keyName + " 键"};
+            key = spare;
         }
 
-        XTestFakeKeyEvent(m_display, control, True, CurrentTime);
-        XTestFakeKeyEvent(m_display, v, True, CurrentTime);
-        XTestFakeKeyEvent(m_display, v, False, CurrentTime);
-        XTestFakeKeyEvent(m_display, control, False, CurrentTime);
+        for (KeyCode modifier : modifiers)
+            XTestFakeKeyEvent(m_display, modifier, True, CurrentTime);
+        XTestFakeKeyEvent(m_display, key, True, CurrentTime);
+        XTestFakeKeyEvent(m_display, key, False, CurrentTime);
+        for (auto modifier = modifiers.rbegin(); modifier != modifiers.rend(); ++modifier)
+            XTestFakeKeyEvent(m_display, *modifier, False, CurrentTime);
         XSync(m_display, False);
 
         if (spare != 0) {
@@ -363,16 +394,27 @@ class X11Platform final : public Platform {
     }
 
     // A new keyboard layout or modifier map: the hotkeys' keycodes and the
-    // NumLock modifier may have moved, so grab them anew.
+    // NumLock modifier may have moved, so grab those that moved anew. The
+    // server also sends a notice, with the same map, whenever input switches
+    // to another keyboard (from the real one to synthetic keys): a hotkey
+    // released and grabbed again then would let a press slip through.
     void handleMapping(XEvent &event) {
         XRefreshKeyboardMapping(&event.xmapping);
         if (event.xmapping.request != MappingKeyboard && event.xmapping.request != MappingModifier)
             return;
-        for (auto &entry : m_hotkeys)
-            ungrab(entry.second);
-        m_numLockMask = lookUpNumLockMask();
-        for (auto &entry : m_hotkeys)
-            grab(entry.second);
+        const unsigned numLockMask = lookUpNumLockMask();
+        std::vector<Hotkey *> moved;
+        for (auto &entry : m_hotkeys) {
+            Hotkey &hotkey = entry.second;
+            if (numLockMask != m_numLockMask || hotkey.grabbedModifiers.empty() ||
+                hotkey.keycode != XKeysymToKeycode(m_display, hotkeySym(hotkey.virtualKey)))
+                moved.push_back(&hotkey);
+        }
+        for (Hotkey *hotkey : moved)
+            ungrab(*hotkey);
+        m_numLockMask = numLockMask;
+        for (Hotkey *hotkey : moved)
+            grab(*hotkey);
     }
 
     // --- hotkey grabs -------------------------------------------------------
@@ -611,6 +653,11 @@ class X11Platform final : public Platform {
         if (virtualKey >= vk::F1 && virtualKey <= vk::F12)
             return {static_cast<KeySym>(XK_F1 + (virtualKey - vk::F1))};
         return {};
+    }
+
+    KeyCode eitherKeycode(KeySym left, KeySym right) {
+        const KeyCode code = XKeysymToKeycode(m_display, left);
+        return code != 0 ? code : XKeysymToKeycode(m_display, right);
     }
 
     // The keycode that gives sym in the keyboard group in use now; a v that

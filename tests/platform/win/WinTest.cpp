@@ -14,10 +14,27 @@ std::vector<std::pair<const char *, void (*)()>> &cases() {
 }
 int g_failedChecks = 0;
 
+std::string strokeName(WPARAM key, LPARAM flags) {
+    std::string name;
+    if (GetKeyState(VK_CONTROL) & 0x8000)
+        name += "Ctrl+";
+    if (GetKeyState(VK_SHIFT) & 0x8000)
+        name += "Shift+";
+    if (GetKeyState(VK_MENU) & 0x8000)
+        name += "Alt+";
+    const bool extended = flags & (1 << 24);
+    if (key == VK_INSERT)
+        return name + (extended ? "Insert" : "keypad Insert");
+    return name + (key >= 'A' && key <= 'Z' ? std::string(1, char(key)) : "key " + std::to_string(key));
+}
+
 LRESULT CALLBACK focusWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     auto *window = reinterpret_cast<FocusWindow *>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (message == WM_KEYDOWN && window)
+    if (message == WM_KEYDOWN && window) {
         ++window->keyDowns[wParam];
+        if (wParam != VK_CONTROL && wParam != VK_SHIFT && wParam != VK_MENU)
+            window->strokes.push_back(strokeName(wParam, lParam));
+    }
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
@@ -55,11 +72,11 @@ bool pumpUntil(const std::function<bool()> &condition, int timeoutMs) {
     }
 }
 
-FocusWindow::FocusWindow() {
+FocusWindow::FocusWindow(const wchar_t *className) {
     WNDCLASSW windowClass{};
     windowClass.lpfnWndProc = focusWindowProc;
     windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"VemoTestFocusWindow";
+    windowClass.lpszClassName = className;
     RegisterClassW(&windowClass);
     hwnd = CreateWindowExW(0, windowClass.lpszClassName, L"vemo test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50,
                            50, 300, 200, nullptr, nullptr, windowClass.hInstance, nullptr);

@@ -13,6 +13,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace wintest {
 
@@ -27,14 +28,17 @@ inline std::unique_ptr<platform::Platform> backend() {
     return platform::win::createWin32(platform::win::createRegistryRunKeyWriter());
 }
 
-// A visible top-level window of the test, brought to the front; it counts
-// the key presses that reach it.
+// A visible top-level window of the test, of the class given, brought to
+// the front; it counts the key presses that reach it and names each press of
+// another key than a modifier with the modifiers then held: "Ctrl+Shift+V",
+// "Shift+Insert" (the key beside the keypad, not the keypad's).
 struct FocusWindow {
-    FocusWindow();
+    explicit FocusWindow(const wchar_t *className = L"VemoTestFocusWindow");
     ~FocusWindow() { DestroyWindow(hwnd); }
     bool bringToFront();
     HWND hwnd = nullptr;
     std::map<WPARAM, int> keyDowns;
+    std::vector<std::string> strokes;
 };
 
 // Synthetic keyboard input, inside the system's own input stream.

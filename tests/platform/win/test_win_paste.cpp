@@ -1,6 +1,7 @@
 // The whole way of a text into another program: the hotkey pressed there
 // records it as the target, the text goes on the clipboard, the target comes
-// back to the front and receives the paste keystroke.
+// back to the front and receives the paste keystroke its class calls for.
+#include "PasteKeyRules.h"
 #include "WinTest.h"
 
 namespace {
@@ -75,7 +76,7 @@ WIN_TEST(textArrivesInTheProgramThatWasInFrontAtTheHotkey) {
     const std::wstring text = L"粘贴测试 Vemo文本收集器 – 第1条";
     REQUIRE(putOnClipboard(text, ours.hwnd));
     CHECK(backend->windowExists(recorded) && backend->activateWindow(recorded, 3000));
-    const auto pasted = backend->sendPaste();
+    const auto pasted = backend->sendPaste(platform::PasteKeys::CtrlV);
     CHECK(pasted.ok, pasted.error);
     CHECK(wintest::pumpUntil([&] { return target.text() == text; }, 5000));
     // The keystroke let go of Ctrl again.
@@ -87,7 +88,7 @@ WIN_TEST(textArrivesInTheProgramThatWasInFrontAtTheHotkey) {
     ShowWindow(target.window, SW_MINIMIZE);
     REQUIRE(wintest::pumpUntil([&] { return IsIconic(target.window) != FALSE; }));
     CHECK(backend->activateWindow(recorded, 3000) && !IsIconic(target.window));
-    CHECK(backend->sendPaste().ok);
+    CHECK(backend->sendPaste(platform::PasteKeys::CtrlV).ok);
     CHECK(wintest::pumpUntil([&] { return target.text() == text + text; }, 5000));
 
     // Once the program has closed, its window is gone.
@@ -95,4 +96,30 @@ WIN_TEST(textArrivesInTheProgramThatWasInFrontAtTheHotkey) {
     CHECK(!backend->windowExists(recorded) && !backend->activateWindow(recorded, 500));
     CHECK(backend->foregroundWindow() != recorded);
     CHECK(!backend->windowExists(0) && !backend->activateWindow(0, 500));
+}
+
+// mintty (Git Bash, Cygwin, MSYS2) takes Shift+Insert; a window of another
+// class Ctrl+V. Both keystrokes let go of every key again.
+WIN_TEST(keystrokeFollowsTheTargetsClass) {
+    auto backend = wintest::backend();
+    const PasteKeyRules rules;
+    for (const auto &[className, stroke] :
+         {std::pair{L"mintty", "Shift+Insert"}, {L"VemoOrdinary", "Ctrl+V"}}) {
+        wintest::FocusWindow target(className);
+        const platform::WindowId id = reinterpret_cast<std::uintptr_t>(target.hwnd);
+        const platform::WindowClass reported = backend->windowClass(id);
+        CHECK(reported.className == platform::win::narrow(className) && reported.instance.empty(),
+              reported.className);
+        const platform::PasteKeys keys = rules.keysFor(reported);
+        CHECK(std::string(pasteKeysName(keys)) == stroke, pasteKeysName(keys));
+        REQUIRE(backend->activateWindow(id, 3000));
+        const auto sent = backend->sendPaste(keys);
+        CHECK(sent.ok, sent.error);
+        CHECK(wintest::pumpUntil([&] { return !target.strokes.empty(); }, 3000));
+        CHECK(target.strokes == std::vector<std::string>{stroke},
+              target.strokes.empty() ? "" : target.strokes[0]);
+        for (int key : {platform::vk::Control, platform::vk::Shift, int(VK_INSERT), platform::vk::V})
+            CHECK(!backend->keyIsDown(key), std::to_string(key));
+    }
+    CHECK(backend->windowClass(0).className.empty());
 }

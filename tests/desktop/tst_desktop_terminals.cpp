@@ -1,0 +1,76 @@
+// Ctrl+E into terminals on a real desktop: xterm gets Shift+Insert and reads
+// the primary selection, LXTerminal gets Ctrl+Shift+V; Ctrl+V would put a
+// control character there instead of the text. Each terminal runs cat into a
+// file with the terminal's line buffering off (stty -icanon), so every byte
+// the paste delivers reaches the file at once: no Enter or Ctrl+D has to end
+// the last line, and none can overtake the paste. The terminal turns each LF
+// of the text into the CR of an Enter and the terminal device turns it back,
+// so a text with LF line ends must arrive byte for byte.
+#include "Desktop.h"
+
+#include <QStandardPaths>
+#include <QtTest>
+
+namespace {
+
+const QString OneLine = "echo '粘贴 \"测试\"' | tr a-z A-Z && ls -l ~";
+const QString Lines = "第一行\n\t缩进的  second line\n\nlast line $HOME ~\n";
+
+QString hex(const QString &text) {
+    return QString::fromLatin1(text.toUtf8().toHex());
+}
+
+QByteArray readFile(const QString &path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+class DesktopTerminals : public DesktopTest {
+    Q_OBJECT
+
+  private slots:
+    void pasteIntoATerminal_data() {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QStringList>("options");
+        QTest::newRow("xterm") << "xterm" << QStringList{"-e", "sh", "-c"};
+        QTest::newRow("LXTerminal") << "lxterminal" << QStringList{"--no-remote", "-e"};
+    }
+    void pasteIntoATerminal() {
+        QFETCH(QString, program);
+        QFETCH(QStringList, options);
+        if (QStandardPaths::findExecutable(program).isEmpty())
+            QFAIL(qPrintable(program + " is not installed (scripts/install-deps.sh installs it)"));
+        const bool quoted = program == "lxterminal"; // its -e takes one command line
+        QVERIFY(!startVemo(QString("INSERT INTO VBcode VALUES (1, '工具', 'Sub', 'oneline', "
+                                   "CAST(X'%1' AS TEXT), '20200101000001', '常用');"
+                                   "INSERT INTO VBcode VALUES (2, '工具', 'Sub', 'lines', "
+                                   "CAST(X'%2' AS TEXT), '20200101000002', '常用');")
+                               .arg(hex(OneLine), hex(Lines)))
+                     .isEmpty());
+        int n = 0;
+        for (const auto &[search, text] : {std::pair{"oneline", OneLine}, {"lines", Lines}}) {
+            const QString file = home() + QString("/cat%1.txt").arg(++n);
+            const QString command = "stty -icanon; exec cat > " + file;
+            QProcess *terminal =
+                startProgram(program, options + QStringList{quoted ? "sh -c '" + command + "'" : command});
+            const QString window = windowOf(terminal, anySize, 15000);
+            QVERIFY2(!window.isEmpty(), qPrintable(program + " showed no window"));
+            activate(window);
+            key("ctrl+e");
+            const QString shown = list();
+            QVERIFY2(!shown.isEmpty(), "Ctrl+E opened no list");
+            type(search);
+            QThread::msleep(300);
+            click(row(shown, n - 1)); // the second time under the entry used last
+            QVERIFY2(waitUntil([&] { return readFile(file) == text.toUtf8(); }, 5000),
+                     qPrintable(program + " got " + QString::fromUtf8(readFile(file).toHex(' '))));
+            QCOMPARE(clipboard(), text); // the text stays on the clipboard
+            terminal->kill();
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(DesktopTerminals)
+#include "tst_desktop_terminals.moc"
