@@ -14,7 +14,8 @@
 
 Application::Application(const QString &programFolder, QObject *parent)
     : QObject(parent), m_library(QDir(programFolder).filePath(QString::fromLatin1(librarySchema::FileName))),
-      m_icon(m_settings), m_callUp(m_settings, m_library), m_capture(m_settings, m_library, m_callUp, &m_icon) {
+      m_icon(m_settings), m_callUp(m_settings, m_library),
+      m_capture(m_settings, m_library, m_callUp, &m_icon) {
     wire();
 }
 
@@ -27,8 +28,9 @@ bool Application::start() {
     case SingleInstance::Outcome::Taken:
         break;
     case SingleInstance::Outcome::HeldByAnother:
-        messages::tip(nullptr, QStringLiteral(
-                                   "系统已经在运行!如果在任务栏无法看到，请在任务管理器里强行结束，然后再次运行。"));
+        messages::tip(
+            nullptr,
+            QStringLiteral("系统已经在运行!如果在任务栏无法看到，请在任务管理器里强行结束，然后再次运行。"));
         return false;
     case SingleInstance::Outcome::Unavailable:
         qWarning("no folder can hold the single-instance lock; running without it");
@@ -64,7 +66,8 @@ void Application::wire() {
     connect(&m_tray, &TrayIcon::menuRequested, this,
             [this](const QPoint &pos) { m_menu.popupFor(MainMenu::Caller::Tray, pos); });
 
-    connect(m_menu.addText, &QAction::triggered, this, [this] { m_capture.propose(QGuiApplication::clipboard()->text()); });
+    connect(m_menu.addText, &QAction::triggered, this,
+            [this] { m_capture.propose(QGuiApplication::clipboard()->text()); });
     connect(m_menu.showIcon, &QAction::triggered, this, &Application::showFloatingIcon);
     connect(m_menu.moveToTray, &QAction::triggered, this, &Application::moveToTray);
     connect(m_menu.openSettings, &QAction::triggered, this, &Application::showSettings);

@@ -8,8 +8,8 @@
 #pragma once
 
 #include "Paste.h"
-#include "common/WindowSlot.h"
 #include "RecordLoader.h"
+#include "common/WindowSlot.h"
 #include "platform.h"
 #include "quick_list/QuickListWindow.h"
 

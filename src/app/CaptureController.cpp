@@ -19,8 +19,8 @@ QString clipboardText() {
 
 } // namespace
 
-CaptureController::CaptureController(Settings &settings, const LibraryStore &library, CallUpController &callUp,
-                                     const QWidget *anchor, QObject *parent)
+CaptureController::CaptureController(Settings &settings, const LibraryStore &library,
+                                     CallUpController &callUp, const QWidget *anchor, QObject *parent)
     : QObject(parent), m_settings(settings), m_library(library), m_callUp(callUp), m_anchor(anchor) {
     connect(&m_watch, &QTimer::timeout, this, &CaptureController::watchTick);
     connect(&m_settings, &Settings::changed, this, [this](const QString &key) {
@@ -80,8 +80,8 @@ void CaptureController::edit(const Record &record) {
 // program in front untouched.
 void CaptureController::watchTick() {
     platform::Platform &p = platform::current();
-    if (!p.keyIsDown(platform::vk::Control) || !p.keyIsDown(platform::vk::C) || p.keyIsDown(platform::vk::Menu) ||
-        p.keyIsDown(platform::vk::Shift)) {
+    if (!p.keyIsDown(platform::vk::Control) || !p.keyIsDown(platform::vk::C) ||
+        p.keyIsDown(platform::vk::Menu) || p.keyIsDown(platform::vk::Shift)) {
         m_heldTicks = 0;
         return;
     }

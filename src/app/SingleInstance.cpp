@@ -28,7 +28,8 @@ SingleInstance::Outcome SingleInstance::take(const QStringList &folders) {
         return Outcome::Taken;
     for (const QString &folder : folders) {
         QDir().mkpath(folder);
-        auto lock = std::make_unique<QLockFile>(folder + QLatin1Char('/') + program::Name + QStringLiteral(".lock"));
+        auto lock =
+            std::make_unique<QLockFile>(folder + QLatin1Char('/') + program::Name + QStringLiteral(".lock"));
         lock->setStaleLockTime(0);
         if (lock->tryLock(0)) {
             m_lock = std::move(lock);
@@ -39,7 +40,8 @@ SingleInstance::Outcome SingleInstance::take(const QStringList &folders) {
         // stands in the way makes the folder unusable.
         qint64 pid = 0;
         QString host, application;
-        if (lock->error() == QLockFile::LockFailedError && lock->getLockInfo(&pid, &host, &application) && pid > 0)
+        if (lock->error() == QLockFile::LockFailedError && lock->getLockInfo(&pid, &host, &application) &&
+            pid > 0)
             return Outcome::HeldByAnother;
     }
     return Outcome::Unavailable;

@@ -22,7 +22,8 @@ QString programName() {
 
 void addStartWithSystem() {
     // The outcome is not examined: a failed entry leaves the program as it was.
-    (void)platform::current().addBootStart(utf8(programName()), utf8(QCoreApplication::applicationFilePath()));
+    (void)platform::current().addBootStart(utf8(programName()),
+                                           utf8(QCoreApplication::applicationFilePath()));
 }
 
 void removeStartWithSystem() {

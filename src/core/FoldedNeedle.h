@@ -30,10 +30,10 @@ class FoldedNeedle {
     bool isIn(QByteArrayView block, qsizetype lo, qsizetype hi) const;
 
   private:
-    QString m_needle;       // lowered UTF-16
-    qsizetype m_first = 0;  // the looked-for part: needle units [m_first, m_last)
+    QString m_needle;      // lowered UTF-16
+    qsizetype m_first = 0; // the looked-for part: needle units [m_first, m_last)
     qsizetype m_last = 0;
-    QByteArray m_run;       // its UTF-8, when it has no case
+    QByteArray m_run;              // its UTF-8, when it has no case
     std::array<char, 4> m_leads{}; // else: the first bytes of its forms
     int m_leadCount = 0;
     bool m_usable = true;

@@ -138,8 +138,9 @@ Outcome<QString> LibraryStore::backup() const {
         std::filesystem::create_directory(fsPath(backupFolder), ec);
     if (ec)
         return {StoreError::Unreadable, systemText(ec)};
-    const QString target = QDir(backupFolder).filePath(now().toString(QStringLiteral("yyyyMMdd HHmm")) +
-                                                       QString::fromLatin1(librarySchema::FileName));
+    const QString target = QDir(backupFolder)
+                               .filePath(now().toString(QStringLiteral("yyyyMMdd HHmm")) +
+                                         QString::fromLatin1(librarySchema::FileName));
     QString error;
     if (!copyLibrary(m_path, backupFolder, target, error))
         return {StoreError::Unreadable, error};

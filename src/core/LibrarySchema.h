@@ -25,16 +25,17 @@ inline constexpr const char *ListIndexesSql =
     "CREATE INDEX IF NOT EXISTS VBcode_ListOrder ON VBcode (IsUsed, ChangeTime);\n"
     "CREATE INDEX IF NOT EXISTS VBcode_Groups ON VBcode (MoudleName, IsUsed, ChangeTime);\n";
 
-inline constexpr const char *CreateSql = "CREATE TABLE VBcode (\n"
-                                         "  ID INTEGER PRIMARY KEY NOT NULL,\n"
-                                         "  MoudleName TEXT,\n"
-                                         "  TypeName TEXT,\n"
-                                         "  CodeName TEXT,\n"
-                                         "  Code TEXT,\n"
-                                         "  ChangeTime TEXT,\n"
-                                         "  IsUsed TEXT\n"
-                                         ");\n"
-                                         "CREATE INDEX VBcode_ListOrder ON VBcode (IsUsed, ChangeTime);\n"
-                                         "CREATE INDEX VBcode_Groups ON VBcode (MoudleName, IsUsed, ChangeTime);\n";
+inline constexpr const char *CreateSql =
+    "CREATE TABLE VBcode (\n"
+    "  ID INTEGER PRIMARY KEY NOT NULL,\n"
+    "  MoudleName TEXT,\n"
+    "  TypeName TEXT,\n"
+    "  CodeName TEXT,\n"
+    "  Code TEXT,\n"
+    "  ChangeTime TEXT,\n"
+    "  IsUsed TEXT\n"
+    ");\n"
+    "CREATE INDEX VBcode_ListOrder ON VBcode (IsUsed, ChangeTime);\n"
+    "CREATE INDEX VBcode_Groups ON VBcode (MoudleName, IsUsed, ChangeTime);\n";
 
 } // namespace librarySchema

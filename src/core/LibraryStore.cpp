@@ -131,7 +131,8 @@ Outcome<std::vector<std::vector<QVariant>>> readColumns(const QString &path, con
 
 // The texts of one column, each value once, empty ones left out.
 Outcome<QStringList> distinct(const QString &path, const QString &column) {
-    const auto read = readColumns(path, QStringLiteral("SELECT DISTINCT ") + column + QStringLiteral(" FROM VBcode"));
+    const auto read =
+        readColumns(path, QStringLiteral("SELECT DISTINCT ") + column + QStringLiteral(" FROM VBcode"));
     if (!read)
         return {read.error(), read.detail()};
     QStringList values;
@@ -142,7 +143,6 @@ Outcome<QStringList> distinct(const QString &path, const QString &column) {
     }
     return values;
 }
-
 
 // Runs one statement on the library; with mustChange, a statement that
 // changed no row counts as naming no record.
@@ -250,7 +250,8 @@ qint64 LibraryStore::newKey() {
 Outcome<bool> LibraryStore::hasAnyRecord() const {
     // All seven columns are named, so a file without them is told apart from
     // an empty library.
-    const auto first = readColumns(m_path, QStringLiteral("SELECT ") + AllColumns + QStringLiteral(" FROM VBcode LIMIT 1"));
+    const auto first =
+        readColumns(m_path, QStringLiteral("SELECT ") + AllColumns + QStringLiteral(" FROM VBcode LIMIT 1"));
     if (!first)
         return {first.error(), first.detail()};
     return !first.value().front().empty();
@@ -290,7 +291,8 @@ Outcome<> addRows(SqliteDb &db, SqliteStatement &statement, RecordTable::Builder
     return {};
 }
 
-const QString ListColumns = QStringLiteral("SELECT ID, MoudleName, CodeName, Code, ChangeTime, IsUsed FROM VBcode");
+const QString ListColumns =
+    QStringLiteral("SELECT ID, MoudleName, CodeName, Code, ChangeTime, IsUsed FROM VBcode");
 
 } // namespace
 
@@ -374,8 +376,9 @@ Outcome<RecordTable> LibraryStore::readFirstScreen(int rows) const {
     // through an index when the library has it.
     for (const QString &where :
          {QStringLiteral(" WHERE IsUsed = ?1 ORDER BY ChangeTime DESC, rowid LIMIT ?2"),
-          QStringLiteral(" WHERE MoudleName = ?1 AND IsUsed IS NOT ?1 ORDER BY IsUsed DESC, ChangeTime DESC, rowid "
-                         "LIMIT ?2")}) {
+          QStringLiteral(
+              " WHERE MoudleName = ?1 AND IsUsed IS NOT ?1 ORDER BY IsUsed DESC, ChangeTime DESC, rowid "
+              "LIMIT ?2")}) {
         SqliteStatement statement(c.db, ListColumns + where);
         if (!statement.isValid() || !statement.bindAll({CommonFlag, rows}))
             return errorOf(c.db);
@@ -392,8 +395,9 @@ void LibraryStore::addListIndexes() const {
     Connection c(m_path);
     if (c.error != StoreError::None)
         return;
-    SqliteStatement present(c.db, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND "
-                                                 "name IN ('VBcode_ListOrder', 'VBcode_Groups')"));
+    SqliteStatement present(c.db,
+                            QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND "
+                                           "name IN ('VBcode_ListOrder', 'VBcode_Groups')"));
     if (present.isValid() && present.step() == SQLITE_ROW && present.value(0).toInt() == 2)
         return;
     c.db.exec(librarySchema::ListIndexesSql);
@@ -420,7 +424,8 @@ Outcome<QStringList> LibraryStore::groups() const {
 }
 
 Outcome<Record> LibraryStore::find(qint64 id) const {
-    auto read = readColumns(m_path, QStringLiteral("SELECT ") + AllColumns + QStringLiteral(" FROM VBcode WHERE ID = ?1"), {id});
+    auto read = readColumns(
+        m_path, QStringLiteral("SELECT ") + AllColumns + QStringLiteral(" FROM VBcode WHERE ID = ?1"), {id});
     if (!read)
         return {read.error(), read.detail()};
     const auto &c = read.value();

@@ -11,7 +11,6 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
-#include <QByteArray>
 #include <QDateTime>
 #include <QString>
 #include <QStringList>

@@ -113,4 +113,3 @@ std::vector<int> listOrder(const std::vector<QVariant> &common, const std::vecto
     });
     return order;
 }
-

@@ -6,7 +6,8 @@ struct RecordLoader::Read {
     std::optional<Outcome<RecordTable>> result;
 };
 
-RecordLoader::RecordLoader(const LibraryStore &library, QObject *parent) : QObject(parent), m_library(library) {
+RecordLoader::RecordLoader(const LibraryStore &library, QObject *parent)
+    : QObject(parent), m_library(library) {
     // One read at a time: an abandoned read stops at its next thousand rows
     // and the newer one follows it.
     m_pool.setMaxThreadCount(1);
@@ -44,7 +45,8 @@ void RecordLoader::start() {
         m_library.addListIndexes();
         read->signature = m_library.signature();
         read->result.emplace(readRecords(&read->cancel));
-        QMetaObject::invokeMethod(this, [this, read] { finished(read); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, read] { finished(read); }, Qt::QueuedConnection);
     });
 }
 

@@ -14,7 +14,7 @@ const QByteArray SpecialBytes = SpecialStars.toUtf8();
 QString RecordTable::idText(int row) const {
     const size_t s = stored(row);
     return m_data->oddIds.empty() || m_data->oddIds[s].isNull() ? QString::number(m_data->ids[s])
-                                                                 : m_data->oddIds[s];
+                                                                : m_data->oddIds[s];
 }
 
 std::optional<qint64> RecordTable::id(int row) const {
@@ -73,8 +73,8 @@ void RecordTable::Builder::reserve(int records, qsizetype bytes) {
     m_state->stamps.reserve(size_t(records));
 }
 
-void RecordTable::Builder::add(const QVariant &id, QByteArrayView group, QByteArrayView title, QByteArrayView text,
-                               const QVariant &changeTime, const QVariant &commonFlag) {
+void RecordTable::Builder::add(const QVariant &id, QByteArrayView group, QByteArrayView title,
+                               QByteArrayView text, const QVariant &changeTime, const QVariant &commonFlag) {
     State &st = *m_state;
     Data &d = *st.data;
     const size_t s = d.ids.size();
@@ -87,8 +87,8 @@ void RecordTable::Builder::add(const QVariant &id, QByteArrayView group, QByteAr
     if (st.oddIds)
         d.oddIds.push_back(whole ? QString() : id.isNull() ? QStringLiteral("") : id.toString());
     d.groups.push_back(State::intern(st.groupIndex, d.groupNames, QString::fromUtf8(group)));
-    d.flags.push_back(State::intern(st.flagIndex, d.flagNames,
-                                    commonFlag.isNull() ? QString(QLatin1String("")) : commonFlag.toString()));
+    d.flags.push_back(State::intern(
+        st.flagIndex, d.flagNames, commonFlag.isNull() ? QString(QLatin1String("")) : commonFlag.toString()));
     d.starts.push_back(d.block.size());
     st.append(title);
     d.special.push_back(QByteArrayView(d.block).sliced(d.starts.back()).contains(SpecialBytes));

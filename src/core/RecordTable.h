@@ -83,7 +83,7 @@ class RecordTable {
   private:
     struct Data {
         bool complete = true;
-        QByteArray block;             // title, then text, of every record, in file order
+        QByteArray block;              // title, then text, of every record, in file order
         std::vector<qsizetype> starts; // title start and text start of each record, and the end
         std::vector<qint64> ids;
         std::vector<QString> oddIds; // IDs that are no whole number, by record (empty for the others)
@@ -99,7 +99,8 @@ class RecordTable {
     explicit RecordTable(std::shared_ptr<const Data> data) : m_data(std::move(data)) {}
     size_t stored(int row) const { return size_t(m_data->order[size_t(row)]); }
     QByteArrayView titleAt(size_t s) const {
-        return QByteArrayView(m_data->block).sliced(m_data->starts[2 * s], m_data->starts[2 * s + 1] - m_data->starts[2 * s]);
+        return QByteArrayView(m_data->block)
+            .sliced(m_data->starts[2 * s], m_data->starts[2 * s + 1] - m_data->starts[2 * s]);
     }
     QByteArrayView textAt(size_t s) const {
         return QByteArrayView(m_data->block)

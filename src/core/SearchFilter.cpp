@@ -42,7 +42,8 @@ void SearchFilter::clearTable() {
     m_shown = m_table;
 }
 
-std::vector<char> SearchFilter::matchLiteral(const QString &lowered, const std::vector<int> *candidates) const {
+std::vector<char> SearchFilter::matchLiteral(const QString &lowered,
+                                             const std::vector<int> *candidates) const {
     const RecordTable &table = *m_table;
     std::vector<char> shown(size_t(table.size()), 0);
     const FoldedNeedle needle(lowered);
@@ -78,7 +79,8 @@ std::vector<char> SearchFilter::matchLiteral(const QString &lowered, const std::
     return shown;
 }
 
-std::vector<char> SearchFilter::matchPattern(const QString &lowered, const std::vector<int> *candidates) const {
+std::vector<char> SearchFilter::matchPattern(const QString &lowered,
+                                             const std::vector<int> *candidates) const {
     const RecordTable &table = *m_table;
     std::vector<char> shown(size_t(table.size()), 0);
     const wildcard::Pattern pattern(QStringLiteral("*") + lowered + QStringLiteral("*"));
@@ -112,7 +114,8 @@ std::vector<char> SearchFilter::matchPattern(const QString &lowered, const std::
     return shown;
 }
 
-bool SearchFilter::load(const QString &filter, bool search, const QString &searchText, const QString &lastUsed) {
+bool SearchFilter::load(const QString &filter, bool search, const QString &searchText,
+                        const QString &lastUsed) {
     m_rows.clear();
     m_titleOverrides.clear();
     m_lastUsed.clear();
@@ -144,7 +147,8 @@ bool SearchFilter::load(const QString &filter, bool search, const QString &searc
     // then the records in list order (common first, newest first).
     const int n = table.size();
     const auto add = [&](int r) {
-        m_rows.push_back({Kind::Record, table.isSpecial(r) ? RowColour::Special : RowColour::Normal, r, counter++});
+        m_rows.push_back(
+            {Kind::Record, table.isSpecial(r) ? RowColour::Special : RowColour::Normal, r, counter++});
     };
     // The records the filter names as a category (a group, or the flag "常用").
     const auto named = [&](int r) { return filter == table.group(r) || filter == table.commonFlag(r); };
@@ -290,4 +294,3 @@ void SearchFilter::setRowTitle(int row, const QString &title, RowColour colour) 
     }
     r.colour = colour;
 }
-

@@ -53,7 +53,8 @@ inline const SettingKey<bool> ListClosesItself{"窗体自动关闭", SettingForm
 inline const SettingKey<QString> LastUsedEntry{"最近一次记录", SettingForm::Text, QString()};
 // What the record editor showed last, and what a double-click on its text box does.
 inline const SettingKey<QString> EditorGroup{"ChangeCode MoudleName", SettingForm::Text, QString()};
-inline const SettingKey<QString> EditorCategory{"ChangeCode TypeName", SettingForm::Text, QStringLiteral("Sub")};
+inline const SettingKey<QString> EditorCategory{"ChangeCode TypeName", SettingForm::Text,
+                                                QStringLiteral("Sub")};
 inline const SettingKey<QString> EditorDoubleClick{"Textbox双击方式", SettingForm::Text,
                                                    QStringLiteral("清空内容")};
 // The user's paste keystrokes: lines "window class = Ctrl+Shift+V" (or Ctrl+V,

@@ -229,4 +229,3 @@ bool SqliteTransaction::commit() {
     m_active = false;
     return true;
 }
-

@@ -99,4 +99,3 @@ class SqliteTransaction {
     SqliteDb &m_db;
     bool m_active = false;
 };
-

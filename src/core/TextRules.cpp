@@ -100,9 +100,7 @@ QString proposeTitle(const QString &text) {
     const QStringView run = firstRun(QStringView(text), isTitleChar);
     if (!run.isEmpty()) {
         const QString stripped =
-            hasLoneSurrogate(run)
-                ? stripKeywords(run)
-                : run.toString().remove(keywordPattern());
+            hasLoneSurrogate(run) ? stripKeywords(run) : run.toString().remove(keywordPattern());
         title = trimSpaces(stripped).toString();
     }
     if (!containsHan(title)) {

@@ -200,7 +200,8 @@ class TestStore : public QObject {
         library.addListIndexes();
         got(library.readAll());
         QVERIFY(library.signature() == indexed);
-        QCOMPARE(TestEnv::sql(lib, "SELECT count(*) FROM sqlite_master WHERE type = 'index'"), QStringList{"2"});
+        QCOMPARE(TestEnv::sql(lib, "SELECT count(*) FROM sqlite_master WHERE type = 'index'"),
+                 QStringList{"2"});
         TestEnv::sql(lib, "UPDATE VBcode SET Code = 'y' WHERE ID = 13");
         QVERIFY(library.signature() != indexed);
     }

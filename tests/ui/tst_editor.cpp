@@ -111,7 +111,8 @@ class TestEditor : public QObject {
         editor->showRecord(Record{2, "邮件", "Sub", "客户's 回复", "您好", {}, true});
         editor->deleteButton()->click();
         QCOMPARE(f->env.boxes.last(), QStringLiteral("Vemo文本收集器|删除完成"));
-        QCOMPARE(f->sql("SELECT group_concat(ID) FROM (SELECT ID FROM VBcode ORDER BY ID)"), QStringLiteral("0,1,3,4"));
+        QCOMPARE(f->sql("SELECT group_concat(ID) FROM (SELECT ID FROM VBcode ORDER BY ID)"),
+                 QStringLiteral("0,1,3,4"));
     }
 
     void titleDoubleClickAndButtons() {

@@ -48,7 +48,8 @@ AboutWindow::AboutWindow(QWidget *parent)
     // The picture comes from the program's resources; a build without them shows none.
     const QPixmap picture(QStringLiteral(":/vemo/picture.png"));
     if (!picture.isNull())
-        m_picture->setPixmap(picture.scaled(m_picture->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+        m_picture->setPixmap(
+            picture.scaled(m_picture->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
     m_author->setText(QStringLiteral("作者：Vemo文本收集器 开发组"));
     m_version->setText(QStringLiteral("版本：V3.0 (20201223)\n问题与建议请反馈给 Vemo文本收集器 开发组"));
 }
@@ -129,8 +130,9 @@ void AboutWindow::openGuide(const QString &anchor) {
     const QString file = guideFile();
     if (file.isEmpty()) {
         // Without this the user would only hear that the path is empty.
-        messages::notice(this, QStringLiteral("找不到使用说明文件 guide.html。\r\n请把它放回程序所在的文件夹：") +
-                                   QDir::toNativeSeparators(QCoreApplication::applicationDirPath()));
+        messages::notice(this,
+                         QStringLiteral("找不到使用说明文件 guide.html。\r\n请把它放回程序所在的文件夹：") +
+                             QDir::toNativeSeparators(QCoreApplication::applicationDirPath()));
         return;
     }
     QUrl url = QUrl::fromLocalFile(file);
@@ -155,10 +157,10 @@ bool AboutWindow::eventFilter(QObject *watched, QEvent *event) {
             else if (label == m_newestLink)
                 messages::notice(
                     this,
-                    QStringLiteral(
-                        "最新版本随 Vemo文本收集器 的发行包一起发布，请从发布文件夹或软件包获取最新的安装包。\r\n"
-                        "升级前请先备份程序文件夹中的文本库 VBCode.mdb 和 backup 文件夹，"
-                        "安装新版本后把 VBCode.mdb 放回原处即可继续使用原来收藏的文本。"),
+                    QStringLiteral("最新版本随 Vemo文本收集器 "
+                                   "的发行包一起发布，请从发布文件夹或软件包获取最新的安装包。\r\n"
+                                   "升级前请先备份程序文件夹中的文本库 VBCode.mdb 和 backup 文件夹，"
+                                   "安装新版本后把 VBCode.mdb 放回原处即可继续使用原来收藏的文本。"),
                     QStringLiteral("Vemo提示您"));
             return true;
         }

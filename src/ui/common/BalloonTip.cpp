@@ -374,7 +374,8 @@ void BalloonTipWindow::place(const Anchor &anchor) {
     m_body = m_stemUp ? QRect(0, StemHeight, bodyW, bodyH) : QRect(0, 0, bodyW, bodyH);
     const int x = anchor.x - left;
     m_stemAtLeft = x <= bodyW - Radius - StemWidth - 1;
-    m_stemX = m_stemAtLeft ? std::max(x, Radius + 1) : std::clamp(x, Radius + StemWidth + 1, bodyW - Radius - 1);
+    m_stemX =
+        m_stemAtLeft ? std::max(x, Radius + 1) : std::clamp(x, Radius + StemWidth + 1, bodyW - Radius - 1);
     setGeometry(left, top, w, h);
     if (QGuiApplication::platformName() == QLatin1String("xcb")) {
         // An X desktop may have no compositor to make the corners see-through.
@@ -419,7 +420,8 @@ void BalloonTipWindow::paintEvent(QPaintEvent *) {
     int y = origin.y();
     p.setPen(fore);
     int x = origin.x();
-    style()->standardIcon(QStyle::SP_MessageBoxInformation, nullptr, this)
+    style()
+        ->standardIcon(QStyle::SP_MessageBoxInformation, nullptr, this)
         .paint(&p, QRect(x, y + (m_titleHeight - IconSize) / 2, IconSize, IconSize));
     x += IconSize + IconGap;
     if (!m_title.isEmpty()) {

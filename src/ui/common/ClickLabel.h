@@ -21,4 +21,3 @@ class ClickLabel final : public QLabel {
             emit clicked();
     }
 };
-

@@ -35,7 +35,6 @@ void move(QWidget *w, int left, int top) {
 
 namespace placement {
 
-
 namespace {
 
 // Follows the pointer from the press until the button is released. The

@@ -77,16 +77,16 @@ class RecordEditor : public QWidget {
     Settings &m_settings;
     const LibraryStore &m_library;
 
-    QLabel *m_idCaption;      // "ID"
-    QLabel *m_idValue;        // the record's key (red)
-    QLabel *m_hint;           // the greyed hint
-    QLabel *m_groupCaption;   // "文本分类"
-    QComboBox *m_groupBox;    // the group, editable
-    QLabel *m_actionCaption;  // "文本框双击"
+    QLabel *m_idCaption;     // "ID"
+    QLabel *m_idValue;       // the record's key (red)
+    QLabel *m_hint;          // the greyed hint
+    QLabel *m_groupCaption;  // "文本分类"
+    QComboBox *m_groupBox;   // the group, editable
+    QLabel *m_actionCaption; // "文本框双击"
     QComboBox *m_doubleClickBox;
-    QLabel *m_titleCaption;   // "文本标题"
+    QLabel *m_titleCaption; // "文本标题"
     QLineEdit *m_titleBox;
-    QCheckBox *m_commonBox;   // "常用"
+    QCheckBox *m_commonBox; // "常用"
     QPushButton *m_deleteButton;
     QPushButton *m_updateButton;
     QPushButton *m_addButton;

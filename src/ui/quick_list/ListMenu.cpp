@@ -9,7 +9,8 @@
 
 ListMenu::ListMenu(QuickListWindow &list, const LibraryStore &library)
     : QMenu(&list), changeRecord(addAction(QStringLiteral("修改内容 &E"))),
-      copyText(addAction(QStringLiteral("复制内容 &C"))), deleteRecord(addAction(QStringLiteral("删除记录 &D"))),
+      copyText(addAction(QStringLiteral("复制内容 &C"))),
+      deleteRecord(addAction(QStringLiteral("删除记录 &D"))),
       markCommon((addSeparator(), addAction(QStringLiteral("添加为常用 &A")))),
       unmarkCommon(addAction(QStringLiteral("从常用中删除 &A"))),
       toggleSpecial(addAction(QStringLiteral("设置\\取消特别关注 &S"))),
@@ -72,7 +73,12 @@ void ListMenu::change() {
         return;
     const auto [row, id] = *selected;
     const auto text = [this, row = row](int column) { return m_list.filter().text(row, column); };
-    Record record{id, text(col::Group), QString(), text(col::Title), text(col::Text), QString(),
+    Record record{id,
+                  text(col::Group),
+                  QString(),
+                  text(col::Title),
+                  text(col::Text),
+                  QString(),
                   text(col::Common) == CommonFlag};
     // The list does not hold a record's category: it comes from the library,
     // so that saving the change keeps it.

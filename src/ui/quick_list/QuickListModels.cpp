@@ -110,4 +110,3 @@ QVariant CategoryListModel::headerData(int section, Qt::Orientation orientation,
 Qt::ItemFlags CategoryListModel::flags(const QModelIndex &index) const {
     return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
 }
-

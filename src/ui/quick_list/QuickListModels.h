@@ -68,4 +68,3 @@ class CategoryListModel final : public QAbstractTableModel {
     QStringList m_names;
     int m_highlighted = -1;
 };
-
