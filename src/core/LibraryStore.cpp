@@ -65,6 +65,21 @@ struct Connection {
     }
 };
 
+// Runs a change on a connection inside one transaction: it is committed
+// when the change succeeded, and rolled back otherwise.
+template <typename T, typename Change> Outcome<T> inTransaction(const QString &path, Change &&change) {
+    Connection c(path);
+    if (c.error != StoreError::None)
+        return c.error;
+    SqliteTransaction transaction(c.db);
+    if (!transaction.isActive())
+        return errorOf(c.db);
+    Outcome<T> done = change(c.db);
+    if (done && !transaction.commit())
+        return errorOf(c.db);
+    return done;
+}
+
 // Groups, categories and the common flag repeat across the whole library:
 // such a column hands out one shared string per distinct value instead of
 // converting and storing the same text again for every record. Long texts
@@ -441,38 +456,23 @@ Outcome<Record> LibraryStore::find(qint64 id) const {
 }
 
 Outcome<qint64> LibraryStore::add(const Record &record) const {
-    Connection c(m_path);
-    if (c.error != StoreError::None)
-        return c.error;
-    SqliteTransaction transaction(c.db);
-    if (!transaction.isActive())
-        return errorOf(c.db);
-    const auto stored = insert(c.db, record, now().toString(QStringLiteral("yyyyMMddHHmmss")));
-    if (!stored)
-        return stored;
-    if (!transaction.commit())
-        return errorOf(c.db);
-    return stored;
+    return inTransaction<qint64>(m_path, [&](SqliteDb &db) {
+        return insert(db, record, now().toString(QStringLiteral("yyyyMMddHHmmss")));
+    });
 }
 
 Outcome<> LibraryStore::replace(const Record &record) const {
-    Connection c(m_path);
-    if (c.error != StoreError::None)
-        return c.error;
     // Delete and insert commit together or not at all: a failed insert leaves
     // the old record in place.
-    SqliteTransaction transaction(c.db);
-    if (!transaction.isActive())
-        return errorOf(c.db);
-    SqliteStatement remove(c.db, QStringLiteral("DELETE FROM VBcode WHERE ID = ?1"));
-    if (!remove.bind(1, record.id) || !remove.run())
-        return errorOf(c.db);
-    const auto stored = insert(c.db, record, now().toString(QStringLiteral("yyyyMMddHHmmss")));
-    if (!stored)
-        return {stored.error(), stored.detail()};
-    if (!transaction.commit())
-        return errorOf(c.db);
-    return {};
+    return inTransaction<void>(m_path, [&](SqliteDb &db) -> Outcome<> {
+        SqliteStatement remove(db, QStringLiteral("DELETE FROM VBcode WHERE ID = ?1"));
+        if (!remove.bind(1, record.id) || !remove.run())
+            return errorOf(db);
+        const auto stored = insert(db, record, now().toString(QStringLiteral("yyyyMMddHHmmss")));
+        if (!stored)
+            return {stored.error(), stored.detail()};
+        return {};
+    });
 }
 
 Outcome<> LibraryStore::remove(qint64 id) const {
@@ -485,29 +485,25 @@ Outcome<> LibraryStore::setCommon(qint64 id, bool common) const {
 }
 
 Outcome<QString> LibraryStore::toggleSpecialMark(qint64 id) const {
-    Connection c(m_path);
-    if (c.error != StoreError::None)
-        return c.error;
     // The title is read and written under one lock: a title changed since
     // the list was filled, by this program or another, is the one toggled.
-    SqliteTransaction transaction(c.db);
-    if (!transaction.isActive())
-        return errorOf(c.db);
-    SqliteStatement read(c.db, QStringLiteral("SELECT CodeName FROM VBcode WHERE ID = ?1"));
-    if (!read.bind(1, id))
-        return errorOf(c.db);
-    const int rc = read.step();
-    if (rc == SQLITE_DONE)
-        return StoreError::NoSuchRecord;
-    if (rc != SQLITE_ROW)
-        return errorOf(c.db);
-    QString title = read.value(0).toString();
-    title.remove(u'\'');
-    title = title.contains(SpecialMark) ? title.remove(SpecialMark) : SpecialMark + title;
-    SqliteStatement write(c.db, QStringLiteral("UPDATE VBcode SET CodeName = ?1 WHERE ID = ?2"));
-    if (!write.bindAll({title, id}) || !write.run() || !transaction.commit())
-        return errorOf(c.db);
-    return title;
+    return inTransaction<QString>(m_path, [&](SqliteDb &db) -> Outcome<QString> {
+        SqliteStatement read(db, QStringLiteral("SELECT CodeName FROM VBcode WHERE ID = ?1"));
+        if (!read.bind(1, id))
+            return errorOf(db);
+        const int rc = read.step();
+        if (rc == SQLITE_DONE)
+            return StoreError::NoSuchRecord;
+        if (rc != SQLITE_ROW)
+            return errorOf(db);
+        QString title = read.value(0).toString();
+        title.remove(u'\'');
+        title = title.contains(SpecialMark) ? title.remove(SpecialMark) : SpecialMark + title;
+        SqliteStatement write(db, QStringLiteral("UPDATE VBcode SET CodeName = ?1 WHERE ID = ?2"));
+        if (!write.bindAll({title, id}) || !write.run())
+            return errorOf(db);
+        return title;
+    });
 }
 
 Outcome<> LibraryStore::clear() const {

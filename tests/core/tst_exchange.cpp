@@ -38,16 +38,6 @@ QStringList dump(const QString &lib) {
                         "hex(IsUsed) FROM VBcode ORDER BY ID");
 }
 
-QByteArray bytesOf(const QString &path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size());
-}
-
 } // namespace
 
 class TestExchange : public QObject {
@@ -84,7 +74,7 @@ class TestExchange : public QObject {
             QCOMPARE(after.value(i).left(2000), before[i].left(2000));
         QVERIFY(after == before);
         if (suffix == "json") { // and other programs read it
-            const QJsonArray records = QJsonDocument::fromJson(bytesOf(file)).array();
+            const QJsonArray records = QJsonDocument::fromJson(TestEnv::bytesOf(file)).array();
             QCOMPARE(records.size(), 8);
             QCOMPARE(records[4].toObject()["Code"].toString(), QString::fromUtf8("a\0\0", 3));
         }
@@ -101,14 +91,14 @@ class TestExchange : public QObject {
             "CREATE TABLE VBcode (ID, MoudleName, TypeName, CodeName, Code, ChangeTime, IsUsed);");
         QVERIFY(exchange::exportLibrary(LibraryStore(lib), path("out.json")).ok());
         QCOMPARE(
-            bytesOf(path("out.json")),
+            TestEnv::bytesOf(path("out.json")),
             QByteArray(
                 "[\n{\"ID\":7,\"MoudleName\":null,\"TypeName\":\"Sub\",\"CodeName\":\"say \\\"hi\\\"\","
                 "\"Code\":\"a,b\\r\\nc\\t\\u0000\",\"ChangeTime\":\"20200101000000\",\"IsUsed\":\"常用\"},\n"
                 "{\"ID\":\"A17\",\"MoudleName\":\"g\",\"TypeName\":\"\",\"CodeName\":\"行\\u2028\","
                 "\"Code\":\"\\\\\",\"ChangeTime\":\"20200101000001\",\"IsUsed\":null}\n]\n"));
         QVERIFY(exchange::exportLibrary(LibraryStore(lib), path("out.csv")).ok());
-        QCOMPARE(bytesOf(path("out.csv")),
+        QCOMPARE(TestEnv::bytesOf(path("out.csv")),
                  QByteArrayLiteral("\xEF\xBB\xBFID,MoudleName,TypeName,CodeName,Code,ChangeTime,IsUsed\r\n"
                                    "7,,Sub,\"say \"\"hi\"\"\",\"a,b\r\nc\t\0\",20200101000000,常用\r\n"
                                    "A17,g,,行\xE2\x80\xA8,\\,20200101000001,\r\n"));
@@ -148,7 +138,7 @@ class TestExchange : public QObject {
         QFETCH(QString, message);
         const QString lib = library("lib.mdb", "INSERT INTO VBcode VALUES (1, 'g', 't', 'a', 'b', '1', '')");
         if (!content.isNull())
-            writeFile(path(name), content);
+            QVERIFY(TestEnv::writeFile(path(name), content));
         const QStringList before = dump(lib);
         const auto report = exchange::importLibrary(LibraryStore(lib), path(name));
         QCOMPARE(messages::describe(report), message.replace("%1", QDir::toNativeSeparators(path(name))));
@@ -160,14 +150,14 @@ class TestExchange : public QObject {
     void anImportIsAllOrNothing() {
         const QString lib = library("lib.mdb", "CREATE TRIGGER refuse BEFORE INSERT ON VBcode WHEN "
                                                "NEW.CodeName = 'boom' BEGIN SELECT RAISE(ABORT, 'no'); END");
-        writeFile(path("boom.json"), "[{\"CodeName\":\"a\"},\n{\"CodeName\":\"boom\"}]");
+        QVERIFY(TestEnv::writeFile(path("boom.json"), "[{\"CodeName\":\"a\"},\n{\"CodeName\":\"boom\"}]"));
         const auto refused = exchange::importLibrary(LibraryStore(lib), path("boom.json"));
         QCOMPARE(messages::describe(refused),
                  QStringLiteral("第 2 条记录（文件第 2 行）无法存入文本库：文本库拒绝了这次修改"));
         QByteArray many("CodeName,Code\r\n");
         for (int i = 0; i < 1000; ++i)
             many += QByteArray::number(i) + ",text\r\n";
-        writeFile(path("many.csv"), many);
+        QVERIFY(TestEnv::writeFile(path("many.csv"), many));
         qint64 seen = 0;
         double done = 0;
         const auto cancelled =
@@ -182,20 +172,20 @@ class TestExchange : public QObject {
 
     // A failed or cancelled export leaves the chosen name as it was and no partial file beside it.
     void aFailedExportLeavesNoFile() {
-        writeFile(path("file"), "not a folder");
+        QVERIFY(TestEnv::writeFile(path("file"), "not a folder"));
         const QString lib =
             library("lib.mdb", "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
                                "WHERE i < 600) INSERT INTO VBcode SELECT i, '', '', i, i, '', '' FROM n");
         const auto unwritable = exchange::exportLibrary(LibraryStore(lib), path("file/out.json"));
         QVERIFY(messages::describe(unwritable)
                     .startsWith("无法写入文件：" + QDir::toNativeSeparators(path("file/out.json"))));
-        writeFile(path("old.csv"), "old");
+        QVERIFY(TestEnv::writeFile(path("old.csv"), "old"));
         const auto cancelled = exchange::exportLibrary(LibraryStore(lib), path("old.csv"),
                                                        [](qint64 n, double) { return n < 512; });
         const auto missing = exchange::exportLibrary(LibraryStore(path("none.mdb")), path("old.csv"));
         QCOMPARE(cancelled.problem, exchange::Problem::Cancelled);
         QCOMPARE(messages::describe(missing), QStringLiteral("缺少Vbcode.mb文件"));
-        QCOMPARE(bytesOf(path("old.csv")), QByteArray("old"));
+        QCOMPARE(TestEnv::bytesOf(path("old.csv")), QByteArray("old"));
         QCOMPARE(QDir(env->dir()).entryList(QDir::Files), (QStringList{"file", "lib.mdb", "old.csv"}));
     }
 
@@ -226,7 +216,7 @@ class TestExchange : public QObject {
             library("lib.mdb", "INSERT INTO VBcode VALUES (10, 'g', 'Sub', 'A', 'text A', '1', '');"
                                "INSERT INTO VBcode VALUES (11, 'g', 'Sub', 'B', 'text B', '1', '');"
                                "INSERT INTO VBcode VALUES (12, 'g', 'Sub', 'C', 'other', '1', '')");
-        writeFile(path(name), content);
+        QVERIFY(TestEnv::writeFile(path(name), content));
         LibraryStore store(lib);
         store.setClock([] { return QDateTime(QDate(2026, 3, 1), QTime(9, 5, 30)); });
         const auto report = exchange::importLibrary(store, path(name));

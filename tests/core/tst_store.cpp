@@ -13,16 +13,6 @@
 
 namespace {
 
-QByteArray bytesOf(const QString &path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size());
-}
-
 Record record(qint64 id, const QString &title, bool common = false) {
     return {id, QStringLiteral("分组"), QStringLiteral("Function"), title, "text of " + title, {}, common};
 }
@@ -224,16 +214,16 @@ class TestStore : public QObject {
         QCOMPARE(got(store.hasAnyRecord()), false); // empty, and readable
         TestEnv::sql(lib, "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 40) "
                           "INSERT INTO VBcode SELECT i, 'g', 't', hex(zeroblob(250)), 'c', '', '' FROM n");
-        const QByteArray good = bytesOf(lib);
+        const QByteArray good = TestEnv::bytesOf(lib);
         const QList<QPair<QByteArray, StoreError>> files = {
             {QByteArray(), StoreError::NotALibrary},
             {QByteArray("这不是数据库\nnot a database\n").repeated(50), StoreError::NotALibrary},
             {good.left(good.size() / 2), StoreError::Damaged}};
         for (const auto &[content, failure] : files) {
-            writeFile(lib, content);
+            QVERIFY(TestEnv::writeFile(lib, content));
             readFails(failure);
             everyChangeFails();
-            QCOMPARE(bytesOf(lib), content);
+            QCOMPARE(TestEnv::bytesOf(lib), content);
             QVERIFY(!QFile::exists(lib + "-journal"));
         }
         // A table without the library's columns is no library either.
@@ -244,7 +234,7 @@ class TestStore : public QObject {
         // Another program holds the library: nothing is read or changed.
         QVERIFY(QFile::remove(lib));
         put(1);
-        const QByteArray before = bytesOf(lib);
+        const QByteArray before = TestEnv::bytesOf(lib);
         sqlite3 *other = nullptr;
         sqlite3_open(lib.toUtf8().constData(), &other);
         QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE; UPDATE VBcode SET CodeName = 'new'", {}, {}, {}),
@@ -253,7 +243,7 @@ class TestStore : public QObject {
         QCOMPARE(store.replace(record(1, "b")).error(), StoreError::Locked);
         QCOMPARE(store.clear().error(), StoreError::Locked);
         sqlite3_close(other); // without committing
-        QCOMPARE(bytesOf(lib), before);
+        QCOMPARE(TestEnv::bytesOf(lib), before);
     }
 
     void backupsAreDatedCopies() {
@@ -281,10 +271,10 @@ class TestStore : public QObject {
             QCOMPARE(copy.permissions(), QFileInfo(lib).permissions());
 
         // A library SQLite cannot read is copied as it is: that copy matters most.
-        const QByteArray damaged = "garbage garbage!" + bytesOf(lib).mid(16, 3000);
-        writeFile(lib, damaged);
+        const QByteArray damaged = "garbage garbage!" + TestEnv::bytesOf(lib).mid(16, 3000);
+        QVERIFY(TestEnv::writeFile(lib, damaged));
         QVERIFY(store.backup());
-        QCOMPARE(bytesOf(backup.filePath("20260302 0905VBCode.mdb")), damaged);
+        QCOMPARE(TestEnv::bytesOf(backup.filePath("20260302 0905VBCode.mdb")), damaged);
     }
 };
 

@@ -61,3 +61,13 @@ QStringList TestEnv::sql(const QString &file, const QString &statement) {
     sqlite3_close(db);
     return rows;
 }
+
+QByteArray TestEnv::bytesOf(const QString &path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool TestEnv::writeFile(const QString &path, const QByteArray &bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}

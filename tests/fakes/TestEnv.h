@@ -24,6 +24,9 @@ class TestEnv {
     QString makeLibrary(const QString &statements = QString());
     // Runs SQL on a file outside the program; the first column of every row.
     static QStringList sql(const QString &file, const QString &statement);
+    // A file's bytes (none when it cannot be read), and a file written whole.
+    static QByteArray bytesOf(const QString &path);
+    static bool writeFile(const QString &path, const QByteArray &bytes);
 
     // Message boxes: every box is recorded as "title|text"; questions take
     // the queued answers in order (Yes when none is queued).
