@@ -61,7 +61,23 @@ const QList<QPair<QString, int>> &hotkeyChoices() {
     return entries;
 }
 
+// A value written soon waits this long for the program to be idle.
+constexpr int WriteSoonMs = 500;
+
+Settings::Settings(QObject *parent) : QObject(parent) {
+    m_writeSoon.setSingleShot(true);
+    m_writeSoon.setInterval(WriteSoonMs);
+    connect(&m_writeSoon, &QTimer::timeout, this, &Settings::writePending);
+}
+
+Settings::~Settings() {
+    writePending();
+}
+
 std::optional<QString> Settings::stored(const char *name, SettingForm form) const {
+    const auto pending = m_pending.constFind(QByteArray(name));
+    if (pending != m_pending.cend())
+        return isForm(*pending, form) ? std::optional<QString>(*pending) : std::nullopt;
     // A store object per call: Qt shares the parsed file between them, and
     // each write is flushed when the object goes.
     const QVariant value = QSettings(program::Organization, program::Name).value(section(name));
@@ -76,8 +92,25 @@ std::optional<QString> Settings::stored(const char *name, SettingForm form) cons
 }
 
 void Settings::write(const char *name, const QString &text) {
+    m_pending.remove(QByteArray(name)); // the later value wins
     QSettings(program::Organization, program::Name).setValue(section(name), text);
     emit changed(QString::fromUtf8(name));
+}
+
+void Settings::setValueSoon(const SettingKey<QString> &key, const QString &value) {
+    m_pending.insert(QByteArray(key.name), value);
+    m_writeSoon.start();
+    emit changed(key.key());
+}
+
+void Settings::writePending() {
+    m_writeSoon.stop();
+    if (m_pending.isEmpty())
+        return;
+    QSettings store(program::Organization, program::Name);
+    for (auto it = m_pending.cbegin(); it != m_pending.cend(); ++it)
+        store.setValue(section(it.key().constData()), it.value());
+    m_pending.clear();
 }
 
 int Settings::value(const SettingKey<int> &key) const {

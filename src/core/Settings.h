@@ -6,10 +6,12 @@
 // the moment they are needed; a write emits changed().
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPair>
 #include <QString>
+#include <QTimer>
 #include <optional>
 
 // How a key's value is written: check boxes "0"/"1", Booleans "True"/"False",
@@ -76,7 +78,8 @@ const QList<QPair<QString, int>> &hotkeyChoices();
 class Settings : public QObject {
     Q_OBJECT
   public:
-    using QObject::QObject;
+    explicit Settings(QObject *parent = nullptr);
+    ~Settings() override;
 
     int value(const SettingKey<int> &key) const;
     bool value(const SettingKey<bool> &key) const;
@@ -85,6 +88,11 @@ class Settings : public QObject {
     void setValue(const SettingKey<int> &key, int value);
     void setValue(const SettingKey<bool> &key, bool value);
     void setValue(const SettingKey<QString> &key, const QString &value);
+    // The same, with the store written a moment later, when the program is
+    // idle: writing the file takes milliseconds that a paste must not wait
+    // for. Reads see the value at once; it is stored at the latest when this
+    // object goes.
+    void setValueSoon(const SettingKey<QString> &key, const QString &value);
 
   signals:
     // A value was written (the key's stored name).
@@ -94,4 +102,8 @@ class Settings : public QObject {
     // The stored text when it is in the key's form.
     std::optional<QString> stored(const char *name, SettingForm form) const;
     void write(const char *name, const QString &text);
+    void writePending();
+
+    QHash<QByteArray, QString> m_pending; // stored name -> text not yet written
+    QTimer m_writeSoon;
 };

@@ -60,9 +60,24 @@ class TestSettings : public QObject {
         // The last-used entry: columns parted by U+0008, line breaks, INI punctuation, quotes, Chinese.
         const QString lastUsed =
             QStringLiteral("\b★★　标题; = [组]\b第一行\r\n第二行\t\"引号\"\\#\b\b常用\b  前后空格  \b42\b");
-        settings.setValue(setting::LastUsedEntry, lastUsed);
+        // It is written soon after the paste: read at once, stored a moment later.
+        settings.setValueSoon(setting::LastUsedEntry, lastUsed);
         QCOMPARE(changed.size(), 7);
         QCOMPARE(changed.last().first().toString(), QStringLiteral("最近一次记录"));
+        QCOMPARE(settings.value(setting::LastUsedEntry), lastUsed);
+        QVERIFY(stored("最近一次记录").isEmpty());
+        QTRY_COMPARE(stored("最近一次记录"), lastUsed);
+        // A value written at once wins over one still waiting; one still
+        // waiting when the settings go is stored then.
+        settings.setValueSoon(setting::EditorGroup, "waiting");
+        settings.setValue(setting::EditorGroup, "at once");
+        QTest::qWait(700);
+        QCOMPARE(stored("ChangeCode MoudleName"), QStringLiteral("at once"));
+        {
+            Settings going;
+            going.setValueSoon(setting::EditorGroup, "on the way out");
+        }
+        QCOMPARE(stored("ChangeCode MoudleName"), QStringLiteral("on the way out"));
         // Read back from the file by a store that has not seen the write.
         const QString file = QSettings(program::Organization, program::Name).fileName();
         QVERIFY(QFile::copy(file, file + ".copy"));

@@ -467,7 +467,7 @@ void QuickListWindow::executeSelected() {
         hide();
         emit entryChosen(text);
         QTimer::singleShot(0, this, [this, lastUsed] {
-            m_settings.setValue(setting::LastUsedEntry, lastUsed);
+            m_settings.setValueSoon(setting::LastUsedEntry, lastUsed);
             m_executing = false;
             close();
         });
