@@ -59,13 +59,10 @@ class TestPinyin : public QObject {
     TestEnv env;
 
     RecordTable tableOf(const QList<Rec> &records) {
-        QString rows = QStringLiteral("BEGIN;");
-        qint64 stamp = 20240101000000;
+        QList<QStringList> rows;
         for (const Rec &r : records)
-            rows += QStringLiteral("INSERT INTO VBcode VALUES (%1, 'g', 'Sub', '%2', '%3', '%4', '');")
-                        .arg(r.id, r.title, r.text)
-                        .arg(stamp--);
-        return LibraryStore(env.makeLibrary(rows + "COMMIT;")).readAll().value();
+            rows << QStringList{r.id, "g", r.title, r.text, ""};
+        return env.tableOf(rows);
     }
 
   private slots:

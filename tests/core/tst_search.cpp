@@ -77,9 +77,8 @@ QString randomText(QRandomGenerator &rng, const QString &alphabet, int maxLength
     return s;
 }
 
-struct Rec {
-    QString id, group, title, text, common; // a null common is stored as NULL
-};
+// {ID, group, title, text, common flag}; a null flag is stored as NULL.
+using Rec = QStringList;
 
 const QList<Rec> Sample = {{"11", "SQL", "★★　select all", "SELECT * FROM t", "常用"},
                            {"12", "邮件", "回复模板", "您好，已收到。", "常用"},
@@ -108,19 +107,6 @@ QStringList found(SearchFilter &filter, const QString &search, const QString &la
 class TestSearch : public QObject {
     Q_OBJECT
     TestEnv env;
-
-    // The records written in list order, read back by the store.
-    RecordTable tableOf(const QList<Rec> &records) {
-        QString rows = QStringLiteral("BEGIN;");
-        qint64 stamp = 20240101000000;
-        for (const Rec &r : records) {
-            QStringList values{r.id, r.group, "Sub", r.title, r.text, QString::number(stamp--), r.common};
-            for (QString &v : values)
-                v = v.isNull() ? QStringLiteral("NULL") : "'" + v.replace(u'\'', "''") + "'";
-            rows += "INSERT INTO VBcode VALUES (" + values.join(',') + ");";
-        }
-        return LibraryStore(env.makeLibrary(rows + "COMMIT;")).readAll().value();
-    }
 
   private slots:
     void matcherAgreesWithTheRulesAndTheReference() {
@@ -165,7 +151,7 @@ class TestSearch : public QObject {
 
     void categoriesLastUsedAndHintRows() {
         SearchFilter filter;
-        filter.setTable(tableOf(Sample));
+        filter.setTable(env.tableOf(Sample));
         QVERIFY(filter.load(CommonFlag, false, QString(), QString()));
         QCOMPARE(column(filter, col::Id), (QStringList{"11", "12", "13"})); // and the group named "常用"
         QVERIFY(filter.colour(0) == RowColour::Special && filter.colour(1) == RowColour::Normal);
@@ -190,7 +176,7 @@ class TestSearch : public QObject {
 
         // The library changed under the list (a record deleted): the rows listed stay until the next filling.
         QCOMPARE(found(filter, "*"), (QStringList{"11", "12", "13", "14", "16"}));
-        filter.setTable(tableOf(Sample.mid(1)));
+        filter.setTable(env.tableOf(Sample.mid(1)));
         QCOMPARE(column(filter, col::Title).first(), QStringLiteral("★★　select all"));
         QCOMPARE(found(filter, "*"), (QStringList{"12", "13", "14", "16"}));
         filter.clearTable();
@@ -215,7 +201,7 @@ class TestSearch : public QObject {
                            randomText(rng, alphabet, 12), ""};
         SearchFilter filter;
         filter.setPinyinSearch(false); // the wildcard rules alone; tst_pinyin types with pinyin on
-        filter.setTable(tableOf(records));
+        filter.setTable(env.tableOf(records));
         const QString typed = alphabet + alphabet + QStringLiteral("?*#[]");
         const auto lower = &wildcard::lowerCodeUnits;
         QString search;
@@ -224,13 +210,13 @@ class TestSearch : public QObject {
             const QString pattern = u'*' + lower(search) + u'*';
             QStringList expected;
             for (const Rec &r : records)
-                if (reference(pattern, lower(r.title + u'|' + r.text)) == Result::Match)
-                    expected << r.id;
+                if (reference(pattern, lower(r[2] + u'|' + r[3])) == Result::Match)
+                    expected << r[0];
             QVERIFY2(found(filter, search) == expected, qPrintable(search));
         }
         // The library changed while typing: the next letter searches the new cache.
         found(filter, QStringLiteral("ab"));
-        filter.setTable(tableOf(records << Rec{"901", "g", "newly added", "abab", ""}));
+        filter.setTable(env.tableOf(records << Rec{"901", "g", "newly added", "abab", ""}));
         QVERIFY(found(filter, QStringLiteral("aba")).contains(QStringLiteral("901")));
     }
 };

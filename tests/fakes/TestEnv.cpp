@@ -1,6 +1,7 @@
 #include "TestEnv.h"
 
 #include "LibrarySchema.h"
+#include "LibraryStore.h"
 #include "Program.h"
 
 #include <QFile>
@@ -70,4 +71,17 @@ QByteArray TestEnv::bytesOf(const QString &path) {
 bool TestEnv::writeFile(const QString &path, const QByteArray &bytes) {
     QFile f(path);
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+RecordTable TestEnv::tableOf(const QList<QStringList> &records) {
+    QString rows = QStringLiteral("BEGIN;");
+    qint64 stamp = 20240101000000;
+    for (const QStringList &r : records) {
+        QStringList values{r.value(0), r.value(1), "Sub", r.value(2), r.value(3), QString::number(stamp--),
+                           r.value(4)};
+        for (QString &v : values)
+            v = v.isNull() ? QStringLiteral("NULL") : "'" + v.replace(u'\'', "''") + "'";
+        rows += "INSERT INTO VBcode VALUES (" + values.join(',') + ");";
+    }
+    return LibraryStore(makeLibrary(rows + "COMMIT;")).readAll().value();
 }

@@ -3,6 +3,7 @@
 // temporary folder with the sqlite3 library, as another program would.
 #pragma once
 
+#include "RecordTable.h"
 #include "common/MessageBoxes.h"
 
 #include <QString>
@@ -24,6 +25,10 @@ class TestEnv {
     QString makeLibrary(const QString &statements = QString());
     // Runs SQL on a file outside the program; the first column of every row.
     static QStringList sql(const QString &file, const QString &statement);
+    // A library made of the records given as {ID, group, title, text, common
+    // flag} (a null value stored as NULL) with change stamps falling in the
+    // order given, so that the list keeps that order; read back by the store.
+    RecordTable tableOf(const QList<QStringList> &records);
     // A file's bytes (none when it cannot be read), and a file written whole.
     static QByteArray bytesOf(const QString &path);
     static bool writeFile(const QString &path, const QByteArray &bytes);
