@@ -725,14 +725,24 @@ std::optional<Format> formatOf(const QString &path) {
     return std::nullopt;
 }
 
-Report exportLibrary(const LibraryStore &library, const QString &path, const Progress &progress) {
-    Report report;
+namespace {
+
+// The report names the file; a file of neither format is its problem.
+std::optional<Format> startReport(Report &report, const QString &path) {
     report.file = path;
     const auto format = formatOf(path);
-    if (!format) {
+    if (!format)
         report.problem = Problem::UnknownFormat;
+    return format;
+}
+
+} // namespace
+
+Report exportLibrary(const LibraryStore &library, const QString &path, const Progress &progress) {
+    Report report;
+    const auto format = startReport(report, path);
+    if (!format)
         return report;
-    }
     // Written beside the target under a name of its own, renamed over the
     // target by commit(); dropped unless committed.
     QSaveFile file(path);
@@ -796,12 +806,9 @@ Report exportLibrary(const LibraryStore &library, const QString &path, const Pro
 
 Report importLibrary(const LibraryStore &library, const QString &path, const Progress &progress) {
     Report report;
-    report.file = path;
-    const auto format = formatOf(path);
-    if (!format) {
-        report.problem = Problem::UnknownFormat;
+    const auto format = startReport(report, path);
+    if (!format)
         return report;
-    }
     QFile file(path);
     if (!QFileInfo::exists(path)) {
         report.problem = Problem::FileMissing;

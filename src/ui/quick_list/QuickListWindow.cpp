@@ -77,7 +77,6 @@ QuickListWindow::QuickListWindow(Settings &settings, const LibraryStore &library
     }
     fill(CommonFlag, false);
     if (readAll) {
-        m_firstScreen = true;
         m_reading = true;
         m_loader.start();
     }
@@ -255,13 +254,14 @@ void QuickListWindow::recordsArrived(const Outcome<RecordTable> &records) {
         return;
     }
     m_reading = false;
+    // Only the first screen was read so far.
+    const bool firstScreen = !m_filter.table().isComplete();
     if (records) {
         m_filter.setTable(records.value());
         m_filter.setReadFailed(false);
     } else {
         showReadFailure(records.error());
     }
-    const bool firstScreen = std::exchange(m_firstScreen, false);
     if (m_waitingFill) {
         const Filling filling = *std::exchange(m_waitingFill, std::nullopt);
         fill(filling.category, filling.search);

@@ -162,7 +162,6 @@ class QuickListWindow : public QWidget {
     // The whole library is being read; a filling asked for meanwhile, and
     // the keys for the rows it will bring, wait for it.
     bool m_reading = false;
-    bool m_firstScreen = false;
     struct Filling {
         QString category;
         bool search = false;
