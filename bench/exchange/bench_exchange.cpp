@@ -27,17 +27,6 @@ namespace {
 constexpr int Records = 100000;
 constexpr int Runs = 7;
 
-// The peak resident memory since the last reset, in MB (0 where /proc does not tell).
-double peakMb() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    return 0;
-}
-
 void resetPeak() {
     QFile clear(QStringLiteral("/proc/self/clear_refs"));
     if (clear.open(QIODevice::WriteOnly))
@@ -72,7 +61,7 @@ Figure measure(const std::function<bool()> &body, const std::function<void()> &p
         times.push_back(
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
         cpus.push_back(1000.0 * double(std::clock() - cpuStart) / CLOCKS_PER_SEC);
-        peaks.push_back(peakMb());
+        peaks.push_back(bench::memoryMb("VmHWM"));
     }
     for (auto *figures : {&times, &cpus, &peaks})
         std::sort(figures->begin(), figures->end());
@@ -97,7 +86,7 @@ int main(int argc, char **argv) {
     const LibraryStore library(sample);
     const QString target = QDir(folder).filePath(QStringLiteral("import.mdb"));
     const QString full = QDir(folder).filePath(QStringLiteral("full.mdb"));
-    const double before = peakMb();
+    const double before = bench::memoryMb("VmHWM");
     std::printf("sample: %d records, %.1f MB; resident before: %.1f MB\n\n", Records,
                 QFileInfo(sample).size() / 1048576.0, before);
     std::printf("%-40s %8s %8s %8s %10s %10s\n", "figure (median of 7 runs)", "wall ms", "cpu ms", "peak MB",

@@ -55,17 +55,6 @@ double timeMs(const std::function<void()> &work) {
     return t.nsecsElapsed() / 1e6;
 }
 
-// Resident memory of a process in MiB.
-double residentMb(const QString &pid = QStringLiteral("self")) {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    return -1;
-}
-
 // A common record with a 100 KB text at the top of "常用".
 bool addLargeRecord(const QString &path) {
     sqlite3 *db = nullptr;
@@ -174,11 +163,11 @@ int listPart(const QString &path, int runs) {
     bare.show();
     bare.repaint();
     painted();
-    report("bare", residentMb());
+    report("bare", bench::memoryMb("VmRSS"));
     bench.open();
     bench.waitForRecords();
     painted();
-    report("openMemory", residentMb());
+    report("openMemory", bench::memoryMb("VmRSS"));
     bench.close(true);
 
     std::vector<double> first, ready, again, keys, keysPinyin, tenKeys;
@@ -324,7 +313,7 @@ QMap<QString, double> ProgramBench::run(const QString &program, const QString &l
         if (waitForMap(clock))
             starts.push_back(clock.nsecsElapsed() / 1e6);
         QThread::msleep(1500);
-        idle.push_back(residentMb(QString::number(vemo->processId())));
+        idle.push_back(bench::memoryMb("VmRSS", vemo->processId()));
 
         const QString file = home() + QStringLiteral("/peer.txt");
         QFile::remove(file);
@@ -338,7 +327,7 @@ QMap<QString, double> ProgramBench::run(const QString &program, const QString &l
         press.start(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("ctrl+e")});
         press.waitForFinished(5000);
         QThread::msleep(1500);
-        open.push_back(residentMb(QString::number(vemo->processId())));
+        open.push_back(bench::memoryMb("VmRSS", vemo->processId()));
 
         // Return on the first entry; the peer writes what arrived to its file.
         const auto contents = [&] {

@@ -3,7 +3,9 @@
 #include "LibrarySchema.h"
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <sqlite3.h>
 #include <unordered_set>
 #include <vector>
@@ -176,6 +178,15 @@ bool makeSampleLibrary(const std::string &path, int count, std::uint64_t seed, s
         return false;
     }
     return true;
+}
+
+double memoryMb(const char *field, long long pid) {
+    std::ifstream status(pid ? "/proc/" + std::to_string(pid) + "/status" : std::string("/proc/self/status"));
+    const size_t length = std::strlen(field);
+    for (std::string line; std::getline(status, line);)
+        if (line.compare(0, length, field) == 0 && line.size() > length && line[length] == ':')
+            return std::strtod(line.c_str() + length + 1, nullptr) / 1024.0;
+    return 0;
 }
 
 } // namespace bench

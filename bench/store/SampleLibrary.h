@@ -1,5 +1,6 @@
 // Sample libraries for the benchmarks: the same records for the same count
-// and seed on every machine, so every benchmark measures the same files.
+// and seed on every machine, so every benchmark measures the same files; and
+// the memory figures every benchmark reads.
 #pragma once
 
 #include <cstdint>
@@ -10,5 +11,10 @@ namespace bench {
 // Writes a library of count records to path (which must not exist yet).
 // Returns false with a reason in error.
 bool makeSampleLibrary(const std::string &path, int count, std::uint64_t seed, std::string &error);
+
+// A memory figure of a process ("VmRSS" resident, "VmHWM" peak resident) in
+// MiB from /proc/<pid>/status, pid 0 for this process; 0 where the system
+// does not report it.
+double memoryMb(const char *field, long long pid = 0);
 
 } // namespace bench

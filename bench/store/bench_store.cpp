@@ -52,17 +52,6 @@ double medianMs(int runs, const std::function<void(int)> &body) {
     return median(runs, body).wall;
 }
 
-// Resident memory where the system reports it in /proc (0 elsewhere).
-long residentKb() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return 0;
-}
-
 // What one durable write costs on this disk: a one-row insert into a scratch
 // database, flushed as the library's own writes are.
 double fsyncMs(const QString &folder) {
@@ -155,9 +144,9 @@ int main(int argc, char **argv) {
         }
         const LibraryStore library(work);
 
-        const long before = residentKb();
+        const double before = bench::memoryMb("VmRSS");
         RecordTable held = library.readAll().value();
-        const long holding = residentKb() - before;
+        const double holding = bench::memoryMb("VmRSS") - before;
         if (held.size() != count) {
             std::fprintf(stderr, "read %d records of %d\n", held.size(), count);
             return 1;
@@ -200,7 +189,7 @@ int main(int argc, char **argv) {
                         median(writeRuns, [&](int i) { library.toggleSpecialMark(1000000 + i); }), 10});
         rows.push_back({QStringLiteral("delete"), count,
                         median(writeRuns, [&](int i) { library.remove(1000000 + i); }), 10});
-        std::printf("resident memory while holding all %d records: %.1f MB\n", count, holding / 1024.0);
+        std::printf("resident memory while holding all %d records: %.1f MB\n", count, holding);
         QFile::remove(work);
     }
 
