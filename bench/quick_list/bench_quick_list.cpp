@@ -118,6 +118,9 @@ class ListBench {
         wait.start();
         while (!(m_list->windowHandle() && m_list->windowHandle()->isExposed()) && wait.elapsed() < 5000)
             painted();
+        // The list reads its first screen once it is on its way to the screen.
+        while (m_list->filter().rowCount() == 0 && m_list->isReading() && wait.elapsed() < 10000)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
         m_list->repaint();
         painted();
         return m_list.get();

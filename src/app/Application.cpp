@@ -104,8 +104,10 @@ void Application::iconClicked() {
     if (any && any.value())
         m_callUp.showFromIcon();
     else if (!any)
-        // A library that cannot be read is not an empty one: say why.
-        messages::tip(&m_icon, messages::describeReadFailure(any.error()));
+        // A library that cannot be read is not an empty one: say why, after
+        // the double-click time, so that a double-click still opens the
+        // editor with the copied text (the adding then says why it fails).
+        m_icon.scheduleNotice(messages::describeReadFailure(any.error()));
     else
         m_icon.scheduleHelpNotice();
 }

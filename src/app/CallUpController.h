@@ -13,7 +13,9 @@
 #include "platform.h"
 #include "quick_list/QuickListWindow.h"
 
+#include <QElapsedTimer>
 #include <QObject>
+#include <QTimer>
 #include <functional>
 
 class LibraryStore;
@@ -53,7 +55,14 @@ class CallUpController : public QObject {
 
   private:
     QuickListWindow *ensureList();
+    void openAtPointer();
+    // The target for a call-up with this window in front: another program's
+    // window; the target kept when it is the list of the same call-up; a
+    // window of ours that takes text; none for other windows of ours.
+    platform::WindowId targetFor(platform::WindowId front) const;
     void paste(const QString &text);
+    // Hands the keys held since the hotkey to the list once it has the focus.
+    void handOverKeys();
 
     Settings &m_settings;
     const LibraryStore &m_library;
@@ -63,6 +72,11 @@ class CallUpController : public QObject {
     PasteRuleReader m_pasteRules{m_settings};
     std::function<bool(const QPoint &)> m_isOwnIcon;
     platform::WindowId m_target = 0;
+    QPoint m_pointer;
+    QTimer m_handOver;
+    QElapsedTimer m_handOverClock;
+    bool m_activationAsked = false;
+    std::uint64_t m_calledUpAt = 0;
     bool m_byHotkey = false;
     bool m_registered = false;
 };

@@ -386,20 +386,25 @@ Outcome<RecordTable> LibraryStore::readFirstScreen(int rows) const {
         }
         builder.setCategories(categories);
     }
-    // The first rows of "常用": the common records, newest first, then the
-    // other records of the group "常用"; each query reads only its rows
-    // through an index when the library has it.
-    for (const QString &where :
-         {QStringLiteral(" WHERE IsUsed = ?1 ORDER BY ChangeTime DESC, rowid LIMIT ?2"),
-          QStringLiteral(
-              " WHERE MoudleName = ?1 AND IsUsed IS NOT ?1 ORDER BY IsUsed DESC, ChangeTime DESC, rowid "
-              "LIMIT ?2")}) {
-        SqliteStatement statement(c.db, ListColumns + where);
-        if (!statement.isValid() || !statement.bindAll({CommonFlag, rows}))
-            return errorOf(c.db);
-        if (const auto added = addRows(c.db, statement, builder, nullptr); !added)
-            return {added.error(), added.detail()};
-    }
+    // The first rows of "常用" exactly as the whole list begins: the common
+    // records and the other records of the group "常用", in list order. Each
+    // part reads only its first rows through an index when the library has
+    // it; the merge keeps the first of both.
+    const QString part = QStringLiteral(
+        "SELECT * FROM (SELECT rowid AS FileOrder, ID, MoudleName, CodeName, Code, ChangeTime, IsUsed FROM "
+        "VBcode WHERE %1 LIMIT ?2)");
+    const QString merged =
+        QStringLiteral("SELECT ID, MoudleName, CodeName, Code, ChangeTime, IsUsed FROM (") +
+        part.arg(QStringLiteral("IsUsed = ?1 ORDER BY ChangeTime DESC, rowid")) +
+        QStringLiteral(" UNION ALL ") +
+        part.arg(QStringLiteral(
+            "MoudleName = ?1 AND IsUsed IS NOT ?1 ORDER BY IsUsed DESC, ChangeTime DESC, rowid")) +
+        QStringLiteral(") ORDER BY IsUsed DESC, ChangeTime DESC, FileOrder LIMIT ?2");
+    SqliteStatement statement(c.db, merged);
+    if (!statement.isValid() || !statement.bindAll({CommonFlag, rows}))
+        return errorOf(c.db);
+    if (const auto added = addRows(c.db, statement, builder, nullptr); !added)
+        return {added.error(), added.detail()};
     return builder.finish(false);
 }
 

@@ -69,6 +69,16 @@ class Platform {
     // program gives !ok with the reason; nothing stays registered then.
     virtual Result registerHotkey(int id, int virtualKey, std::function<void()> onPress) = 0;
     virtual void unregisterHotkey(int id) = 0;
+    // The time of the last hotkey press on the clock of the toolkit's key
+    // events (the X server's), so that keys pressed before it can be told
+    // from those after; 0 where it is not known.
+    virtual std::uint64_t lastHotkeyTime() const { return 0; }
+    // Keeps every key typed from now on for the program, in order, until
+    // releaseKeyboard hands them to the window then in front: for a window
+    // that a hotkey brings up, so that no key typed after the hotkey lands in
+    // the window before it. False where the keys cannot be kept.
+    virtual bool holdKeyboard() { return false; }
+    virtual void releaseKeyboard() {}
 
     // The window in front now (the active window), 0 when unknown.
     virtual WindowId foregroundWindow() = 0;

@@ -84,6 +84,7 @@ class TestApplication : public QObject {
             settings.setValue(setting::HotkeyKey, 112);
             settings.setValue(setting::StartWithSystem, true);
             settings.setValue(setting::HoldCtrlC, false);
+            settings.setValue(setting::Shortcuts, true);
         }
         start();
         IconWindow &icon = app->iconWindow();
@@ -93,7 +94,7 @@ class TestApplication : public QObject {
         QCOMPARE(icon.pos(), fresh ? QPoint(screen.right() + 1 - icon.width(), 13) : QPoint(100, 200));
         QCOMPARE(platform().hotkeys.at(117).first, fresh ? 69 : 112);
         QCOMPARE(logged("boot+"), !fresh);
-        QVERIFY(!logged("shortcut"));
+        QCOMPARE(logged("shortcut"), !fresh);
         // Held Ctrl+C proposes only while switched on, and follows the switch at once.
         QGuiApplication::clipboard()->setText(QStringLiteral("按住复制的文本"));
         platform().held = {platform::vk::Control, platform::vk::C};
@@ -125,13 +126,16 @@ class TestApplication : public QObject {
     // text do not; a proposal the user is looking at is never replaced.
     void heldCtrlC() {
         start(QString());
-        QGuiApplication::clipboard()->setText(QStringLiteral("a"));
-        for (const std::set<int> &keys : std::vector<std::set<int>>{{17, 67, 16}, {17, 67, 18}, {17, 67}}) {
+        const QString text = QStringLiteral("Public Sub Test()\nx = 1");
+        const std::vector<std::pair<QString, std::set<int>>> refused = {
+            {text, {17, 67, 16}}, {text, {17, 67, 18}}, {QStringLiteral("a"), {17, 67}}};
+        for (const auto &[copied, keys] : refused) {
+            QGuiApplication::clipboard()->setText(copied);
             platform().held = keys;
             QTest::qWait(700);
-            QVERIFY(!editor());
+            QVERIFY2(!editor(), qPrintable(copied));
         }
-        QGuiApplication::clipboard()->setText(QStringLiteral("Public Sub Test()\nx = 1"));
+        QGuiApplication::clipboard()->setText(text);
         QTRY_VERIFY(editor() && editor()->isVisible());
         QCOMPARE(editor()->titleBox()->text(), QStringLiteral("Test"));
         editor()->titleBox()->setText(QStringLiteral("改过的标题"));
@@ -161,13 +165,38 @@ class TestApplication : public QObject {
         QTRY_COMPARE(env->boxes.size(), 2);
         QFile::remove(env->dir() + QStringLiteral("/VBCode.mdb"));
         emit icon.clicked();
-        QCOMPARE(env->boxes.last(), QStringLiteral("【Vemo】文本收集器提示您|缺少Vbcode.mb文件"));
+        QTRY_COMPARE(env->boxes.last(), QStringLiteral("【Vemo】文本收集器提示您|缺少Vbcode.mb文件"));
+        // A library that is no database: the click's notice waits, and a
+        // double-click opens the editor with the copied text instead.
+        QFile damaged(env->dir() + QStringLiteral("/VBCode.mdb"));
+        QVERIFY(damaged.open(QIODevice::WriteOnly) && damaged.write(QByteArray(4096, 'x')) == 4096);
+        damaged.close();
+        QGuiApplication::clipboard()->setText(QStringLiteral("坏文本库时复制的文本"));
+        const qsizetype boxes = env->boxes.size();
+        emit icon.clicked();
+        QCOMPARE(env->boxes.size(), boxes);
+        emit icon.doubleClicked();
+        QTest::qWait(QApplication::doubleClickInterval() + 100);
+        QCOMPARE(env->boxes.size(), boxes);
+        QVERIFY(editor() && editor()->isVisible());
+        QCOMPARE(editor()->text(), QStringLiteral("坏文本库时复制的文本"));
+        editor()->close();
+        flush();
+        emit icon.clicked();
+        QTRY_COMPARE(env->boxes.last(),
+                     QStringLiteral("【Vemo】文本收集器提示您|无法读取文本库：VBCode.mdb不是文本库文件"));
+        QFile::remove(env->dir() + QStringLiteral("/VBCode.mdb"));
 
         env->makeLibrary(Records);
         emit icon.clicked();
         QVERIFY(list() && list()->isVisible() && !app->callUp().openedByHotkey());
-        QCOMPARE(list()->frameGeometry().topRight(),
-                 QPoint(QGuiApplication::primaryScreen()->geometry().right(), 200));
+        // At the right edge, 200 pixels down as far as the 600-pixel test
+        // screen lets it: the list is shortened and lifted to fit it.
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        QCOMPARE(list()->frameGeometry().right(), area.right());
+        QVERIFY2(area.contains(list()->frameGeometry()),
+                 qPrintable(QStringLiteral("%1 tall at %2").arg(list()->height()).arg(list()->y())));
+        QVERIFY(list()->statusLabel()->geometry().bottom() < list()->height());
 
         QMimeData text;
         text.setText(QStringLiteral("Private Function GetName(ByVal s As String) As String"));
@@ -193,14 +222,17 @@ class TestApplication : public QObject {
         QCOMPARE(app->settings().value(setting::IconTop), (before.y() + 40) * 15);
     }
 
-    // Ctrl+E records the window in front (never one of ours) and pastes the
-    // chosen entry there; an opening from the icon only copies.
+    // Ctrl+E records the window in front and pastes the chosen entry there;
+    // the list of the same call-up keeps the target, another window of ours
+    // that takes text (the editor) becomes it, one that does not (the list
+    // opened from the icon) leaves none; an opening from the icon only copies.
     void hotkeyAndPaste() {
         start(Records);
         platform().windows = {42};
         platform().foreground = 42;
         QVERIFY(platform().pressHotkey(117));
         QVERIFY(list() && list()->isVisible());
+        QTRY_VERIFY(!list()->isReading());
         platform().foreground = list()->winId();
         QVERIFY(platform().pressHotkey(117));
         QCOMPARE(app->callUp().target(), platform::WindowId(42));
@@ -218,10 +250,59 @@ class TestApplication : public QObject {
 
         platform().log.clear();
         app->callUp().showFromIcon();
+        QTRY_VERIFY(!list()->isReading());
         list()->selectRow(2); // below the last-used row
         list()->executeSelected();
         QCOMPARE(clipboard(), QStringLiteral("文本二"));
         QVERIFY(!logged("activate") && !logged("paste"));
+
+        // The list opened from the icon in front: no earlier program gets the text.
+        app->callUp().showFromIcon();
+        platform().foreground = list()->winId();
+        QVERIFY(platform().pressHotkey(117));
+        QCOMPARE(app->callUp().target(), platform::WindowId(0));
+        list()->close();
+        flush();
+        // The record editor in front: the text goes into its field.
+        QGuiApplication::clipboard()->setText(QStringLiteral("编辑器里的文本"));
+        emit app->mainMenu().addText->triggered();
+        editor()->activateWindow();
+        editor()->titleBox()->setFocus();
+        platform().foreground = editor()->winId();
+        platform().windows.insert(editor()->winId());
+        QVERIFY(platform().pressHotkey(117));
+        QCOMPARE(app->callUp().target(), platform::WindowId(editor()->winId()));
+        QTRY_VERIFY(!list()->isReading());
+        list()->selectRow(1);
+        list()->executeSelected();
+        QCOMPARE(platform().log.back(), std::string("paste:Ctrl+V"));
+        QCOMPARE(platform().foreground, platform::WindowId(editor()->winId()));
+    }
+
+    // An Esc pressed before the hotkey but handled after it (the hotkey comes
+    // through the platform's own connection) closes the list shown before,
+    // and the call-up opens it again; an Esc after the hotkey closes it.
+    void escapeBeforeHotkeyKeepsTheCallUp() {
+        start(Records);
+        platform().windows = {42};
+        platform().foreground = 42;
+        platform().hotkeyTime = 1000;
+        QVERIFY(platform().pressHotkey(117));
+        QTRY_VERIFY(list() && !list()->isReading());
+        platform().hotkeyTime = 2000;
+        QVERIFY(platform().pressHotkey(117));
+        const auto escape = [&](ulong time) {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            press.setTimestamp(time);
+            QCoreApplication::sendEvent(list()->searchBox(), &press);
+        };
+        escape(1990);
+        QTRY_VERIFY(list() && list()->isVisible());
+        QCOMPARE(app->callUp().target(), platform::WindowId(42));
+        escape(2010);
+        QCoreApplication::processEvents();
+        QTest::qWait(50);
+        QVERIFY(!list());
     }
 
     // Clipboard first, then the target in front, then the keystroke its class
@@ -290,7 +371,9 @@ class TestApplication : public QObject {
 
         // 修改内容 and "Vemo" hold the list open while their windows are.
         app->callUp().showFromIcon();
+        QTRY_VERIFY(!list()->isReading());
         list()->selectRow(0);
+        list()->listMenu()->prepare();
         list()->listMenu()->changeRecord->trigger();
         QVERIFY(!editor()->isAddMode() && list()->isHeld());
         QCOMPARE(editor()->titleBox()->text(), QStringLiteral("标题一"));

@@ -31,6 +31,7 @@ void DesktopTest::cleanup() {
                     QString("/vemo-%1-%2.png").arg(metaObject()->className(), QTest::currentTestFunction())});
     stopAll();
     processes.clear();
+    extraEnvironment.clear();
     folder.reset();
     x.reset();
 }
@@ -53,6 +54,8 @@ QProcess *DesktopTest::launch(const QString &program, const QStringList &args) {
     env.insert("XDG_DATA_HOME", home() + "/.local/share");
     env.insert("XDG_RUNTIME_DIR", home() + "/runtime");
     env.insert("XDG_DESKTOP_DIR", home() + "/Desktop");
+    for (auto it = extraEnvironment.cbegin(); it != extraEnvironment.cend(); ++it)
+        env.insert(it.key(), it.value());
     process->setProcessEnvironment(env);
     process->setWorkingDirectory(home());
     process->setProcessChannelMode(QProcess::ForwardedErrorChannel);

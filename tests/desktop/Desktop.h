@@ -26,6 +26,8 @@ class DesktopTest : public QObject {
     std::unique_ptr<QTemporaryDir> folder;
     std::vector<std::unique_ptr<QProcess>> processes;
     QProcess *vemo = nullptr;
+    // Variables added to the environment of the programs started from now on.
+    QMap<QString, QString> extraEnvironment;
 
     QString programFolder() const { return folder->path() + "/prog"; }
     QString home() const { return folder->path() + "/home"; }

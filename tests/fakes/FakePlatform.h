@@ -22,6 +22,7 @@ class FakePlatform final : public platform::Platform {
     void unregisterHotkey(int id) override;
     // Deliver a press of the registered hotkey, as the event loop would.
     bool pressHotkey(int id);
+    std::uint64_t lastHotkeyTime() const override { return hotkeyTime; }
 
     platform::WindowId foregroundWindow() override { return foreground; }
     bool windowExists(platform::WindowId window) override { return windows.count(window) > 0; }
@@ -43,6 +44,7 @@ class FakePlatform final : public platform::Platform {
     std::map<int, std::pair<int, std::function<void()>>> hotkeys; // id -> key, action
     std::vector<std::string> log;  // "activate:5", "paste:Ctrl+V", "hotkey+:117:69", ...
     std::function<void()> onPaste; // runs when the paste keystroke is sent
+    std::uint64_t hotkeyTime = 0;  // the time of the hotkey press delivered last
 };
 
 // Installs a FakePlatform for the lifetime of the guard.

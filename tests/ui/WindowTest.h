@@ -12,6 +12,7 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -35,6 +36,7 @@ struct Fixture {
 
 // A quick list on the sample library.
 struct ListFixture : Fixture {
+    using Fixture::Fixture;
     // The list shown, with the whole library read.
     QuickListWindow *open() {
         list = std::make_unique<QuickListWindow>(settings, store, loader);
@@ -60,6 +62,21 @@ struct ListFixture : Fixture {
 
     RecordLoader loader{store};
     std::unique_ptr<QuickListWindow> list;
+};
+
+// A loader whose reads of the whole library wait until the test lets them go.
+class GatedLoader : public RecordLoader {
+  public:
+    using RecordLoader::RecordLoader;
+    mutable QSemaphore gate;
+
+  protected:
+    Outcome<RecordTable> readRecords(const std::atomic<bool> *cancel) const override {
+        while (!gate.tryAcquire(1, 5))
+            if (cancel->load())
+                return StoreError::Refused;
+        return RecordLoader::readRecords(cancel);
+    }
 };
 
 // A stored last-used entry: columns 1 to 7 of its row.

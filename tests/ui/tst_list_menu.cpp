@@ -12,7 +12,7 @@ class TestListMenu : public QObject {
 
     QString title(int row) const { return f->shown(row, col::Title); }
 
-    void select(int row) { // as the right click does
+    void select(int row) { // as the right click does, taking the row's record
         list->selectRow(row);
         menu->prepare();
     }
@@ -124,15 +124,97 @@ class TestListMenu : public QObject {
         QCOMPARE(edits.count(), 0);
     }
 
-    void changeAsksForTheEditorWithTheStoredCategory() {
+    // The editor gets the record as the library holds it when 修改内容 is
+    // chosen, not the row's older copy; a record gone since says so.
+    void changeAsksForTheEditorWithTheStoredRecord() {
         list->showCategory(1); // "SQL"
         select(f->rowOf(3));
+        f->sql("UPDATE VBcode SET Code = '别处改过的文本' WHERE ID = 3");
         Record asked;
+        QSignalSpy edits(list, &QuickListWindow::editRequested);
         connect(list, &QuickListWindow::editRequested, this, [&](const Record &r) { asked = r; });
         menu->changeRecord->trigger();
         QCOMPARE(QStringList({QString::number(asked.id), asked.group, asked.category, asked.title, asked.text,
                               asked.common ? "common" : ""}),
-                 (QStringList{"3", "SQL", "Class", "更新一行", "UPDATE t", ""}));
+                 (QStringList{"3", "SQL", "Class", "更新一行", "别处改过的文本", ""}));
+        QVERIFY(f->waitForRecords());
+        list->showCategory(1);
+        select(f->rowOf(3));
+        f->sql("DELETE FROM VBcode WHERE ID = 3");
+        menu->changeRecord->trigger();
+        QCOMPARE(edits.size(), 1);
+        QCOMPARE(list->statusLabel()->text(), QStringLiteral("无法修改：记录已不存在"));
+    }
+
+    // The menu takes its record when it opens: the rows that arrive while it
+    // is open (after a search typed during the read) change neither the rows
+    // nor the record its items act on, nor the title the deletion asks about.
+    void menuKeepsItsRecordWhileTheLibraryArrives_data() {
+        QTest::addColumn<int>("item");
+        QTest::newRow("设置\\取消特别关注") << int(Qt::Key_S);
+        QTest::newRow("删除记录") << int(Qt::Key_D);
+    }
+    void menuKeepsItsRecordWhileTheLibraryArrives() {
+        QFETCH(int, item);
+        GatedLoader loader(f->store);
+        f->list = std::make_unique<QuickListWindow>(f->settings, f->store, loader);
+        list = f->list.get();
+        menu = list->listMenu();
+        list->show();
+        QTRY_VERIFY(list->filter().rowCount() > 1);
+        QTest::keyClicks(list->searchBox(), QStringLiteral("e"));
+        list->selectRow(1); // 客户's 回复, record 2, on the first screen
+        const QStringList before = {title(0), title(1)};
+        menu->popupAt(list->mapToGlobal(QPoint(200, 60)));
+        QTRY_VERIFY(menu->isVisible());
+        QCOMPARE(menu->recordId(), std::optional<qint64>(2));
+        loader.gate.release(2); // this read, and the one after the change
+        QTRY_VERIFY(!loader.isReading());
+        QTest::qWait(50);
+        QCOMPARE(QStringList({title(0), title(1)}), before);
+        f->env.answers = {true};
+        QTest::keyClick(menu, Qt::Key(item));
+        QTRY_VERIFY(!menu->isVisible());
+        if (item == Qt::Key_S) {
+            QCOMPARE(f->sql("SELECT group_concat(ID) FROM (SELECT ID FROM VBcode WHERE CodeName LIKE '★★%' "
+                            "ORDER BY ID)"),
+                     QStringLiteral("1,2"));
+        } else {
+            QCOMPARE(f->env.boxes.last(), QStringLiteral("Vemo文本收集器|是否删除当前记录 客户's 回复"));
+            QCOMPARE(f->sql("SELECT group_concat(ID) FROM (SELECT ID FROM VBcode ORDER BY ID)"),
+                     QStringLiteral("0,1,3,4"));
+        }
+        // The rows asked for come once the menu is gone.
+        QTRY_VERIFY(!list->isReading());
+        QCOMPARE(list->searchBox()->text(), QStringLiteral("e"));
+    }
+
+    // A library that cannot be read lists no rows; its menu still opens, with
+    // the whole-library items, and the backup copies the file as it is.
+    void menuOfAnUnreadableLibrary() {
+        f->list.reset();
+        QFile damaged(f->store.path());
+        QVERIFY(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        damaged.write(QByteArray(4096, 'x'));
+        damaged.close();
+        list = f->open();
+        menu = list->listMenu();
+        QCOMPARE(list->recordModel()->rowCount(), 0);
+        QVERIFY(list->statusLabel()->text().startsWith(QStringLiteral("无法读取文本库")));
+        const QPoint at = list->recordList()->viewport()->rect().center();
+        QTest::mouseClick(list->recordList()->viewport(), Qt::RightButton, {}, at);
+        QTRY_VERIFY(menu->isVisible());
+        for (QAction *action : menu->actions())
+            QCOMPARE(action->isEnabled(),
+                     action->isSeparator() || action == menu->backUp || action == menu->clearLibrary);
+        QTest::keyClick(menu, Qt::Key_B);
+        QTRY_VERIFY(!menu->isVisible());
+        QCOMPARE(f->env.boxes.last(), QStringLiteral("【Vemo】文本收集器提示您|数据库备份完成"));
+        const QStringList copies = QDir(f->env.dir() + QStringLiteral("/backup")).entryList(QDir::Files);
+        QCOMPARE(copies.size(), 1);
+        QFile copy(f->env.dir() + QStringLiteral("/backup/") + copies.first());
+        QVERIFY(copy.open(QIODevice::ReadOnly));
+        QCOMPARE(copy.readAll(), QByteArray(4096, 'x'));
     }
 
     void backupOneFilePerMinuteThenClear() {

@@ -2,23 +2,6 @@
 #include "WindowTest.h"
 #include "common/BalloonTip.h"
 
-#include <QSemaphore>
-
-// A loader whose reads of the whole library wait until the test lets them go.
-class GatedLoader : public RecordLoader {
-  public:
-    using RecordLoader::RecordLoader;
-    mutable QSemaphore gate;
-
-  protected:
-    Outcome<RecordTable> readRecords(const std::atomic<bool> *cancel) const override {
-        while (!gate.tryAcquire(1, 5))
-            if (cancel->load())
-                return StoreError::Refused;
-        return RecordLoader::readRecords(cancel);
-    }
-};
-
 class TestQuickList : public QObject {
     Q_OBJECT
     std::unique_ptr<ListFixture> f;
@@ -48,6 +31,12 @@ class TestQuickList : public QObject {
         f->settings.setValue(setting::LastUsedEntry, lastUsed({"上次", "x", "", "", "SQL", "3", "详"}));
         list = f->open();
         QCOMPARE(f->shown(0, col::Number) + f->shown(1, col::Number), QStringLiteral("最近一次001"));
+        // "最近一次" is drawn whole in its column.
+        QStyleOptionViewItem option;
+        option.initFrom(list->recordList());
+        const QModelIndex lastUsedCell = list->recordModel()->index(0, col::Number);
+        QVERIFY(list->recordList()->itemDelegate()->sizeHint(option, lastUsedCell).width() <=
+                list->recordList()->columnWidth(col::Number));
         QCOMPARE(f->shown(0, col::Title, Qt::ForegroundRole), QColor(LastUsedColour).name());
         QCOMPARE(f->shown(1, col::Title, Qt::ForegroundRole), QColor(SpecialColour).name());
         auto *categories = list->categoryModel();
@@ -148,6 +137,7 @@ class TestQuickList : public QObject {
         f->list = std::make_unique<QuickListWindow>(f->settings, f->store, loader);
         list = f->list.get();
         list->show();
+        QTRY_VERIFY(list->filter().rowCount() > 0);
         QVERIFY(list->isReading() && !list->records().isComplete());
         const QStringList firstScreen = titles();
         QCOMPARE(firstScreen, (QStringList{"★★　查询全部", "客户's 回复"}));
@@ -174,8 +164,9 @@ class TestQuickList : public QObject {
         f->sql("UPDATE VBcode SET CodeName = '别处改过' WHERE ID = 2");
         f->list = std::make_unique<QuickListWindow>(f->settings, f->store, f->loader);
         list = f->list.get();
+        list->show();
         QVERIFY(list->isReading());
-        QCOMPARE(titles().value(1), QStringLiteral("别处改过"));
+        QTRY_COMPARE(titles().value(1), QStringLiteral("别处改过"));
         QVERIFY(f->waitForRecords());
         QCOMPARE(titles().value(1), QStringLiteral("别处改过"));
         // Kept a while after the list closed, then given back.
@@ -194,6 +185,7 @@ class TestQuickList : public QObject {
         f->list = std::make_unique<QuickListWindow>(f->settings, f->store, *loader);
         f->list->show();
         QVERIFY(f->list->isReading());
+        QTRY_VERIFY(loader->isReading());
         f->list.reset();
         loader->gate.release();
         QTRY_VERIFY(!loader->isReading());
@@ -203,6 +195,102 @@ class TestQuickList : public QObject {
         loader->start();
         QVERIFY(loader->isReading());
         loader.reset();
+    }
+
+    // The list is on the screen before it reads anything: keys typed at
+    // once go into its search box and wait there for the rows.
+    void shownBeforeReading() {
+        GatedLoader loader(f->store);
+        f->list = std::make_unique<QuickListWindow>(f->settings, f->store, loader);
+        list = f->list.get();
+        QVERIFY(list->records().isEmpty() && list->filter().rowCount() == 0);
+        list->show();
+        QTest::keyClicks(list->searchBox(), QStringLiteral("UPD"));
+        QTest::keyClick(list->searchBox(), Qt::Key_Return);
+        QCOMPARE(list->searchBox()->text(), QStringLiteral("UPD"));
+        QSignalSpy chosen(list, &QuickListWindow::entryChosen);
+        QTRY_VERIFY(list->filter().rowCount() > 0);
+        QVERIFY(chosen.isEmpty());
+        loader.gate.release();
+        QTRY_COMPARE(chosen.size(), 1);
+        QCOMPARE(chosen.value(0).value(0).toString(), QStringLiteral("UPDATE t"));
+    }
+
+    // While the rows are not yet those asked for, the status line says so and
+    // a click executes nothing; the arrival brings the status back.
+    void staleRowsSayAndIgnoreClicks() {
+        f->settings.setValue(setting::ListClickMode, choice::ClickExecutes);
+        GatedLoader loader(f->store);
+        f->list = std::make_unique<QuickListWindow>(f->settings, f->store, loader);
+        list = f->list.get();
+        list->show();
+        QTRY_VERIFY(list->filter().rowCount() > 1);
+        const QString status = list->statusLabel()->text();
+        QTest::keyClicks(list->searchBox(), QStringLiteral("UPDATE"));
+        QCOMPARE(list->statusLabel()->text(), QStringLiteral("正在读取文本库，请稍候…"));
+        QSignalSpy chosen(list, &QuickListWindow::entryChosen);
+        click(1, col::Title);
+        QCOMPARE(chosen.size(), 0);
+        loader.gate.release();
+        QTRY_VERIFY(!list->isReading());
+        QCOMPARE(list->statusLabel()->text(), status);
+        QCOMPARE(titles(), QStringList{"更新一行"});
+    }
+
+    // The first screen is exactly the top of the whole list, with more than
+    // a screen of common records, of other records in the group "常用", and
+    // of the rest; a row selected meanwhile stays on its record.
+    void firstScreenIsTheTopOfTheWholeList() {
+        const QString records = QStringLiteral(
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 70) "
+            "INSERT INTO VBcode SELECT i, 'A', 'Sub', 'common ' || i, 'c' || i, printf('2024%06d', i), "
+            "'常用' "
+            "FROM n UNION ALL SELECT 100 + i, '常用', 'Sub', 'group ' || i, 'g' || i, printf('2025%06d', i), "
+            "'' "
+            "FROM n UNION ALL SELECT 200 + i, 'B', 'Sub', 'other ' || i, 'o' || i, printf('2026%06d', i), '' "
+            "FROM n;");
+        f = std::make_unique<ListFixture>(records);
+        list = f->open();
+        const QStringList whole = titles();
+        QCOMPARE(whole.size(), 140);
+        QCOMPARE(whole.value(69) + whole.value(70), QStringLiteral("common 1group 70"));
+
+        GatedLoader loader(f->store);
+        f->list = std::make_unique<QuickListWindow>(f->settings, f->store, loader);
+        list = f->list.get();
+        list->show();
+        QTRY_VERIFY(list->filter().rowCount() > 0);
+        QCOMPARE(titles(), whole.mid(0, 64));
+        for (int i = 0; i < 66; ++i)
+            QTest::keyClick(list->searchBox(), Qt::Key_Down);
+        const int selected = list->selectedRow();
+        QCOMPARE(f->shown(selected, col::Title), whole.value(selected));
+        loader.gate.release();
+        QTRY_VERIFY(!list->isReading());
+        QCOMPARE(titles(), whole);
+        QCOMPARE(list->selectedRow(), selected);
+    }
+
+    // Records that arrive while a menu, a box or the editor holds the list do
+    // not change its rows until the hold ends.
+    void rowsKeepStillWhileHeld() {
+        GatedLoader loader(f->store);
+        f->list = std::make_unique<QuickListWindow>(f->settings, f->store, loader);
+        list = f->list.get();
+        list->show();
+        QTRY_VERIFY(list->filter().rowCount() > 0);
+        QTest::keyClicks(list->searchBox(), QStringLiteral("e"));
+        const QStringList before = titles();
+        list->selectRow(1);
+        auto hold = list->keepOpen();
+        loader.gate.release();
+        QTRY_VERIFY(!loader.isReading());
+        QTest::qWait(50);
+        QCOMPARE(titles(), before);
+        QCOMPARE(list->selectedRow(), 1);
+        hold.reset();
+        QTRY_VERIFY(!list->isReading());
+        QVERIFY(titles() != before);
     }
 
     void outsideClicks() {

@@ -18,6 +18,7 @@
 
 #include <chrono>
 #include <map>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -206,6 +207,43 @@ class X11Platform final : public Platform {
         settle();
     }
 
+    std::uint64_t lastHotkeyTime() const override { return m_lastHotkeyTime; }
+
+    bool holdKeyboard() override {
+        if (m_holdingKeys)
+            return true;
+        // The whole keyboard, on our own connection: the keys come to us as
+        // events and are given on when the window has the focus.
+        const int grabbed = XGrabKeyboard(m_display, DefaultRootWindow(m_display), False, GrabModeAsync,
+                                          GrabModeAsync, CurrentTime);
+        XFlush(m_display);
+        m_holdingKeys = grabbed == GrabSuccess;
+        m_keptKeys.clear();
+        m_pressedWhileHeld.clear();
+        return m_holdingKeys;
+    }
+
+    void releaseKeyboard() override {
+        if (!m_holdingKeys)
+            return;
+        // The events that came meanwhile are taken first.
+        XSync(m_display, False);
+        while (XPending(m_display) > 0) {
+            XEvent event;
+            XNextEvent(m_display, &event);
+            handleEvent(event);
+        }
+        m_holdingKeys = false;
+        XUngrabKeyboard(m_display, CurrentTime);
+        // The keys typed meanwhile go to the window with the focus now, as
+        // typed: presses, and the releases of the keys pressed meanwhile.
+        for (const auto &[keycode, press] : m_keptKeys)
+            XTestFakeKeyEvent(m_display, keycode, press ? True : False, CurrentTime);
+        m_keptKeys.clear();
+        m_pressedWhileHeld.clear();
+        XFlush(m_display);
+    }
+
     WindowId foregroundWindow() override {
         WindowId window = 0;
         bool known = false;
@@ -344,9 +382,16 @@ class X11Platform final : public Platform {
     void handleEvent(XEvent &event) {
         switch (event.type) {
         case KeyPress:
+            if (m_holdingKeys) {
+                m_keptKeys.emplace_back(event.xkey.keycode, true);
+                m_pressedWhileHeld.insert(event.xkey.keycode);
+                break;
+            }
             handleHotkeyPress(event.xkey);
             break;
         case KeyRelease:
+            if (m_holdingKeys && m_pressedWhileHeld.count(event.xkey.keycode))
+                m_keptKeys.emplace_back(event.xkey.keycode, false);
             releaseKeycode(event.xkey.keycode);
             break;
         case MappingNotify:
@@ -380,6 +425,7 @@ class X11Platform final : public Platform {
             if (hotkey.held)
                 return;
             hotkey.held = true;
+            m_lastHotkeyTime = press.time;
             auto onPress = hotkey.onPress; // the callback may unregister it
             if (onPress)
                 onPress();
@@ -747,6 +793,12 @@ class X11Platform final : public Platform {
     Window m_timeWindow = 0;
     bool m_haveXTest = false;
     bool m_rawReleases = false;
+    std::uint64_t m_lastHotkeyTime = 0;
+    // The keyboard is held for a window coming to the front: the keys typed
+    // meanwhile (keycode, press or release), and the keys pressed meanwhile.
+    bool m_holdingKeys = false;
+    std::vector<std::pair<unsigned, bool>> m_keptKeys;
+    std::set<unsigned> m_pressedWhileHeld;
     int m_xiOpcode = -1;
     unsigned m_numLockMask = 0;
     int m_epoll = -1;

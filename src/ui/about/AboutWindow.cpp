@@ -2,6 +2,7 @@
 
 #include "Program.h"
 #include "common/MessageBoxes.h"
+#include "common/Picture.h"
 #include "common/WindowPlacement.h"
 
 #include <QCoreApplication>
@@ -46,10 +47,9 @@ AboutWindow::AboutWindow(QWidget *parent)
     setWindowTitle(QStringLiteral("关于作者"));
     buildInformation();
     // The picture comes from the program's resources; a build without them shows none.
-    const QPixmap picture(QStringLiteral(":/vemo/picture.png"));
+    const QIcon picture = picture::program();
     if (!picture.isNull())
-        m_picture->setPixmap(
-            picture.scaled(m_picture->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+        m_picture->setPixmap(picture.pixmap(m_picture->size(), devicePixelRatioF()));
     m_author->setText(QStringLiteral("作者：Vemo文本收集器 开发组"));
     m_version->setText(QStringLiteral("版本：V3.0 (20201223)\n问题与建议请反馈给 Vemo文本收集器 开发组"));
 }

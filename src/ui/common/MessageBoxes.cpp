@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QGridLayout>
 #include <QMessageBox>
 #include <QPointer>
@@ -24,9 +25,26 @@ bool show(Kind kind, const QString &text, const QString &title, QWidget *parent)
     if (responder())
         return responder()(kind, caption, text);
     QPointer<QWidget> owner = parent ? parent->window() : QApplication::activeWindow();
-    const std::unique_ptr<QMessageBox> box = makeBox(kind, text, caption, owner);
-    box->exec();
-    const bool yes = box->buttonRole(box->clickedButton()) == QMessageBox::YesRole;
+    std::unique_ptr<QMessageBox> box = makeBox(kind, text, caption, owner);
+    bool yes = false;
+    if (kind == Kind::Question) {
+        box->exec();
+        yes = box->buttonRole(box->clickedButton()) == QMessageBox::YesRole;
+    } else {
+        // A notice blocks no other window: the quick list that the hotkey
+        // opens meanwhile takes the keyboard. The caller still waits for it.
+        QPointer<QMessageBox> shown = box.get();
+        QEventLoop loop;
+        QObject::connect(box.get(), &QDialog::finished, &loop, &QEventLoop::quit);
+        QObject::connect(box.get(), &QObject::destroyed, &loop, &QEventLoop::quit);
+        box->setWindowModality(Qt::NonModal);
+        box->show();
+        box->raise();
+        box->activateWindow();
+        loop.exec();
+        if (!shown) // gone with the window that owned it
+            (void)box.release();
+    }
     // The window manager would otherwise pass the keyboard to whichever
     // window of ours it likes.
     if (owner && owner->isVisible()) {

@@ -3,6 +3,7 @@
 #include "Program.h"
 #include "Settings.h"
 #include "common/MessageBoxes.h"
+#include "common/Picture.h"
 #include "common/WindowPlacement.h"
 
 #include <QApplication>
@@ -32,9 +33,11 @@ QString helpNotice() {
 IconWindow::IconWindow(Settings &settings, QWidget *parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint), m_settings(settings), m_picture(new QLabel(this)) {
     setWindowTitle(program::Name);
+    // The drawing at 48 pixels gives the window its size and shape; the one
+    // shown suits the screen's device pixel ratio.
     const QPixmap picture(QStringLiteral(":/vemo/picture.png"));
-    m_picture->setPixmap(picture);
-    m_picture->adjustSize();
+    m_picture->setPixmap(picture::program().pixmap(picture.size(), devicePixelRatioF()));
+    m_picture->setFixedSize(picture.size());
     m_picture->setAttribute(Qt::WA_TransparentForMouseEvents, true);
     setFixedSize(m_picture->size());
     // The picture's rounded corners are cut out of the window itself, which
@@ -43,7 +46,7 @@ IconWindow::IconWindow(Settings &settings, QWidget *parent)
     setAcceptDrops(true);
     placement::setTopMost(this);
     m_helpNotice.setSingleShot(true);
-    connect(&m_helpNotice, &QTimer::timeout, this, [this] { messages::tip(this, helpNotice()); });
+    connect(&m_helpNotice, &QTimer::timeout, this, [this] { messages::tip(this, m_noticeText); });
 }
 
 void IconWindow::restorePlace() {
@@ -53,8 +56,13 @@ void IconWindow::restorePlace() {
 }
 
 void IconWindow::scheduleHelpNotice() {
-    // Shown at once, the modal box would swallow the second click of a
+    scheduleNotice(helpNotice());
+}
+
+void IconWindow::scheduleNotice(const QString &text) {
+    // Shown at once, the box would swallow the second click of a
     // double-click, the very road to a first record that the notice recommends.
+    m_noticeText = text;
     m_helpNotice.start(QApplication::doubleClickInterval());
 }
 

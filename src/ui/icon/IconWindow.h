@@ -19,9 +19,10 @@ class IconWindow : public QWidget {
 
     // Puts the window at its saved place, pulled onto the screens.
     void restorePlace();
-    // The help for an empty library, after the double-click time (a double-
-    // click that opens the editor cancels it).
+    // The help for an empty library, or another notice of a click, after
+    // the double-click time (a double-click that opens the editor cancels it).
     void scheduleHelpNotice();
+    void scheduleNotice(const QString &text);
     void cancelHelpNotice();
 
   signals:
@@ -46,4 +47,5 @@ class IconWindow : public QWidget {
     Qt::MouseButton m_pressedButton = Qt::NoButton;
     QPoint m_placeAtPress; // where the press found the window
     QTimer m_helpNotice;
+    QString m_noticeText;
 };

@@ -32,10 +32,23 @@ void ListMenu::prepare() {
     markCommon->setVisible(!common);
     unmarkCommon->setVisible(common);
     // The hint rows of an empty library are no records: only the
-    // whole-library items apply to them.
+    // whole-library items apply to them, as to a list without rows.
     const bool record = row >= 0 && !m_list.filter().isHintRow(row);
     for (QAction *item : {changeRecord, copyText, deleteRecord, markCommon, unmarkCommon, toggleSpecial})
         item->setEnabled(record);
+    m_record.reset();
+    m_invalidId = false;
+    if (!record)
+        return;
+    const QString idText = m_list.filter().text(row, col::Id);
+    // An ID that is no whole number must not act on another record.
+    const auto id = LibraryStore::idFromText(idText);
+    if (!id) {
+        m_invalidId = true;
+        return;
+    }
+    m_record =
+        Target{*id, idText, m_list.filter().text(row, col::Title), m_list.filter().text(row, col::Text), row};
 }
 
 void ListMenu::popupAt(const QPoint &globalPos) {
@@ -48,17 +61,21 @@ void ListMenu::popupAt(const QPoint &globalPos) {
     popup(globalPos);
 }
 
-std::optional<std::pair<int, qint64>> ListMenu::selectedRecord() {
-    const int row = m_list.selectedRow();
-    if (row < 0 || m_list.filter().isHintRow(row))
-        return std::nullopt;
-    // An ID that is no whole number must not act on another record.
-    const auto id = LibraryStore::idFromText(m_list.filter().text(row, col::Id));
-    if (!id) {
+std::optional<ListMenu::Target> ListMenu::target() {
+    if (m_invalidId)
         m_list.setStatus(QStringLiteral("记录编号无效，未做任何修改"));
-        return std::nullopt;
-    }
-    return std::make_pair(row, *id);
+    return m_record;
+}
+
+int ListMenu::rowOfTarget() const {
+    if (!m_record)
+        return -1;
+    // The row right-clicked, while it still shows the record (the rows keep
+    // still while the menu and its boxes are open); else any row showing it.
+    if (m_list.filter().text(m_record->row, col::Id) == m_record->idText &&
+        !m_list.filter().isHintRow(m_record->row))
+        return m_record->row;
+    return m_list.rowShowing(m_record->idText);
 }
 
 void ListMenu::refused(const QString &what, StoreError error) {
@@ -68,46 +85,39 @@ void ListMenu::refused(const QString &what, StoreError error) {
 }
 
 void ListMenu::change() {
-    const auto selected = selectedRecord();
-    if (!selected)
+    const auto record = target();
+    if (!record)
         return;
-    const auto [row, id] = *selected;
-    const auto text = [this, row = row](int column) { return m_list.filter().text(row, column); };
-    Record record{id,
-                  text(col::Group),
-                  QString(),
-                  text(col::Title),
-                  text(col::Text),
-                  QString(),
-                  text(col::Common) == CommonFlag};
-    // The list does not hold a record's category: it comes from the library,
-    // so that saving the change keeps it.
-    if (const auto stored = m_library.find(id))
-        record.category = stored.value().category;
-    emit m_list.editRequested(record);
+    // The editor shows the record as the library holds it now: another
+    // program may have changed it since the list was filled.
+    const auto stored = m_library.find(record->id);
+    if (!stored) {
+        refused(QStringLiteral("无法修改"), stored.error());
+        return;
+    }
+    emit m_list.editRequested(stored.value());
     m_list.reload();
     m_list.refill();
 }
 
 void ListMenu::copy() {
-    const int row = m_list.selectedRow();
-    if (row < 0 || m_list.filter().isHintRow(row))
+    const auto record = target();
+    if (!record)
         return;
-    QGuiApplication::clipboard()->setText(m_list.filter().text(row, col::Text));
+    QGuiApplication::clipboard()->setText(record->text);
     m_list.setStatus(QStringLiteral("选定内容已复制到剪贴板中"));
 }
 
 void ListMenu::remove() {
-    const auto selected = selectedRecord();
-    if (!selected)
+    const auto record = target();
+    if (!record)
         return;
-    const auto [row, id] = *selected;
     // A click on the question box is no click outside the list.
     const auto hold = m_list.keepOpen();
-    if (!messages::ask(&m_list, QStringLiteral("是否删除当前记录 ") + m_list.filter().text(row, col::Title)))
+    if (!messages::ask(&m_list, QStringLiteral("是否删除当前记录 ") + record->title))
         return;
-    if (const auto removed = m_library.remove(id)) {
-        m_list.removeRow(row);
+    if (const auto removed = m_library.remove(record->id)) {
+        m_list.removeRow(rowOfTarget());
         m_list.reload();
     } else {
         refused(QStringLiteral("删除失败"), removed.error());
@@ -115,10 +125,10 @@ void ListMenu::remove() {
 }
 
 void ListMenu::setCommon(bool common) {
-    const auto selected = selectedRecord();
-    if (!selected)
+    const auto record = target();
+    if (!record)
         return;
-    const auto changed = m_library.setCommon(selected->second, common);
+    const auto changed = m_library.setCommon(record->id, common);
     if (!changed) {
         refused(common ? QStringLiteral("添加失败") : QStringLiteral("移出常用失败"), changed.error());
         return;
@@ -128,23 +138,23 @@ void ListMenu::setCommon(bool common) {
         m_list.setStatus(QStringLiteral("选定内容已添加到常用中"));
     } else {
         // Gone from the list whatever category it shows.
-        m_list.removeRow(selected->first);
+        m_list.removeRow(rowOfTarget());
     }
     m_list.reload();
 }
 
 void ListMenu::toggleMark() {
-    const auto selected = selectedRecord();
-    if (!selected)
+    const auto record = target();
+    if (!record)
         return;
     // The stored title is toggled, not the one the row shows: the row may be
     // older than the library.
-    const auto toggled = m_library.toggleSpecialMark(selected->second);
+    const auto toggled = m_library.toggleSpecialMark(record->id);
     if (!toggled) {
         refused(QStringLiteral("设置失败"), toggled.error());
         return;
     }
-    m_list.setRowTitle(selected->first, toggled.value());
+    m_list.setRowTitle(rowOfTarget(), toggled.value());
     m_list.reload();
 }
 

@@ -1,7 +1,10 @@
 // The quick list's context menu: change, copy, delete, mark or unmark as
-// common, toggle the special mark, back up and clear the library. Every item
-// acts on the selected row of the list and on the library, then brings the
-// list up to date; failures say why in the status line or a box.
+// common, toggle the special mark, back up and clear the library. The menu
+// takes the record of the selected row (its ID) when it opens, and every item
+// acts on that record in the library, then brings the list's rows up to
+// date; failures say why in the status line or a box. Without a record (no
+// rows, a hint row, a library that could not be read) the whole-library items
+// still work.
 #pragma once
 
 #include "StoreOutcome.h"
@@ -18,11 +21,13 @@ class ListMenu : public QMenu {
   public:
     ListMenu(QuickListWindow &list, const LibraryStore &library);
 
-    // Fits the items to the selected row and pops the menu up; while it is
-    // open the list keeps still.
+    // Takes the selected row's record, fits the items to it and pops the
+    // menu up; while it is open the list keeps still.
     void popupAt(const QPoint &globalPos);
-    // The same fitting without showing the menu.
+    // The same taking and fitting without showing the menu.
     void prepare();
+    // The ID of the record the items act on; none without one.
+    std::optional<qint64> recordId() const { return m_record ? std::optional(m_record->id) : std::nullopt; }
 
     QAction *const changeRecord;  // "修改内容 &E"
     QAction *const copyText;      // "复制内容 &C"
@@ -34,9 +39,19 @@ class ListMenu : public QMenu {
     QAction *const clearLibrary;  // "清空数据库"
 
   private:
-    // The selected row when it shows a record, and its ID; nothing for no row,
-    // a hint row, or a row whose ID is no whole number (which says so).
-    std::optional<std::pair<int, qint64>> selectedRecord();
+    // The record the menu was opened on, as its row showed it.
+    struct Target {
+        qint64 id;
+        QString idText;
+        QString title;
+        QString text;
+        int row; // the row it was taken from
+    };
+    // The record taken when the menu opened; nothing for no row, a hint
+    // row, or a row whose ID is no whole number (which says so).
+    std::optional<Target> target();
+    // The row that shows the record now; -1 when none does.
+    int rowOfTarget() const;
     // The library refused a change: the row stays as it was and the status line says why.
     void refused(const QString &what, StoreError error);
 
@@ -50,4 +65,6 @@ class ListMenu : public QMenu {
 
     QuickListWindow &m_list;
     const LibraryStore &m_library;
+    std::optional<Target> m_record;
+    bool m_invalidId = false;
 };

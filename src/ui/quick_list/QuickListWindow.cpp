@@ -23,7 +23,6 @@
 #include <QPainter>
 #include <QScreen>
 #include <QScrollBar>
-#include <QShortcut>
 #include <algorithm>
 #include <utility>
 
@@ -56,6 +55,9 @@ const QRect SearchFrame = twips::rect(1350, 45, 4845, 375);
 constexpr int OutsideCheckMs = 100;
 // The rows read for the first screen: more than the list shows at once.
 constexpr int FirstScreenRows = 64;
+// The list's height as designed, and the least it shrinks to on a short screen.
+constexpr int DesignHeight = twips::toPx(9645);
+constexpr int MinimumHeight = 200;
 
 } // namespace
 
@@ -66,19 +68,16 @@ QuickListWindow::QuickListWindow(Settings &settings, const LibraryStore &library
     createControls();
     setUpLists();
     connect(&m_loader, &RecordLoader::loaded, this, &QuickListWindow::recordsArrived);
-    bool readAll = false;
     if (auto kept = m_loader.reuse()) {
         m_filter.setTable(std::move(*kept));
-    } else if (auto first = m_library.readFirstScreen(FirstScreenRows)) {
-        m_filter.setTable(std::move(first.value()));
-        readAll = true;
+        fill(CommonFlag, false);
     } else {
-        showReadFailure(first.error());
-    }
-    fill(CommonFlag, false);
-    if (readAll) {
+        // The list is shown first and reads its first screen right after,
+        // so that it takes the keys typed after the hotkey at once, however
+        // long the read takes; what is typed meanwhile waits for the rows.
         m_reading = true;
-        m_loader.start();
+        m_firstScreenPending = true;
+        m_waitingFill = Filling{CommonFlag, false};
     }
     m_closesItself = m_settings.value(setting::ListClosesItself);
     if (!m_closesItself)
@@ -90,7 +89,7 @@ QuickListWindow::~QuickListWindow() = default;
 
 void QuickListWindow::createControls() {
     setWindowTitle(program::Name);
-    setFixedSize(twips::toPx(6300), twips::toPx(9645));
+    setFixedSize(twips::toPx(6300), DesignHeight);
     setFont(fonts::yaHei(9));
     setAutoFillBackground(true);
     setColours(this, Qt::white, WindowColour);
@@ -149,7 +148,6 @@ void QuickListWindow::createControls() {
     connect(m_closeLabel, &ClickLabel::clicked, this, &QWidget::close);
     connect(m_addLabel, &ClickLabel::clicked, this, &QuickListWindow::addRequested);
     connect(m_aboutLabel, &ClickLabel::clicked, this, &QuickListWindow::aboutRequested);
-    connect(new QShortcut(Qt::Key_Escape, this), &QShortcut::activated, this, &QWidget::close);
     connect(&m_outsideCheck, &QTimer::timeout, this, &QuickListWindow::checkOutsideClick);
     connect(m_searchBox, &QLineEdit::textChanged, this, &QuickListWindow::searchChanged);
     connect(m_categoryList, &QTableView::clicked, this,
@@ -192,6 +190,14 @@ void QuickListWindow::setUpLists() {
         m_recordList->setColumnWidth(c, twips::toPx(widths[c]));
         m_recordList->setColumnHidden(c, widths[c] == 0);
     }
+    // The number column holds "最近一次" whole, in any font; the title gives
+    // up the room.
+    const int numberWidth =
+        std::max(twips::toPx(widths[col::Number]),
+                 QFontMetrics(m_recordList->font()).horizontalAdvance(LastUsedLabel) + 12);
+    m_recordList->setColumnWidth(col::Number, numberWidth);
+    m_recordList->setColumnWidth(col::Title,
+                                 twips::toPx(widths[col::Number] + widths[col::Title]) - numberWidth);
 
     m_categoryList->setFrameShape(QFrame::NoFrame);
     m_categoryList->setSelectionMode(QAbstractItemView::NoSelection);
@@ -206,9 +212,34 @@ QuickListWindow::Hold QuickListWindow::keepOpen() {
     ++m_holds;
     removeBalloon();
     return Hold(nullptr, [window = QPointer<QuickListWindow>(this)](const void *) {
-        if (window)
-            --window->m_holds;
+        if (window && --window->m_holds == 0)
+            window->released();
     });
+}
+
+void QuickListWindow::released() {
+    if (!m_heldRecords)
+        return;
+    // After the action that ended the hold has finished with the rows.
+    QTimer::singleShot(0, this, [this] {
+        if (isHeld() || !m_heldRecords)
+            return;
+        const Outcome<RecordTable> records = *std::exchange(m_heldRecords, std::nullopt);
+        recordsArrived(records);
+    });
+}
+
+void QuickListWindow::fitTo(const QScreen *screen) {
+    // A screen shorter than the list (a large scale factor, a small
+    // display) gets a shorter rows area; everything else stays whole.
+    const int shorter = screen ? std::clamp(DesignHeight - screen->availableGeometry().height(), 0,
+                                            DesignHeight - MinimumHeight)
+                               : 0;
+    setFixedSize(twips::toPx(6300), DesignHeight - shorter);
+    m_categoryList->setGeometry(twips::rect(60, 435, 1335, 8640).adjusted(0, 0, 0, -shorter));
+    m_recordList->setGeometry(twips::rect(1380, 435, 4815, 8760).adjusted(0, 0, 0, -shorter));
+    m_addLabel->setGeometry(twips::rect(60, 9120, 1275, 435).translated(0, -shorter));
+    m_statusLabel->setGeometry(twips::rect(1140, 9240, 4935, 315).translated(0, -shorter));
 }
 
 void QuickListWindow::placeAtRightEdge() {
@@ -216,14 +247,34 @@ void QuickListWindow::placeAtRightEdge() {
     QScreen *screen = QGuiApplication::screenAt(QCursor::pos());
     if (!screen)
         screen = QGuiApplication::primaryScreen();
+    fitTo(screen);
     const QRect area = screen->geometry();
     twips::move(this, twips::fromPx(area.x() + area.width()) - twips::width(this),
                 twips::fromPx(area.y()) + 3000);
+    keepInside(screen->availableGeometry());
 }
 
 void QuickListWindow::placeAt(const QPoint &globalPos) {
+    QScreen *screen = QGuiApplication::screenAt(globalPos);
+    fitTo(screen ? screen : QGuiApplication::primaryScreen());
     twips::move(this, twips::fromPx(globalPos.x()), twips::fromPx(globalPos.y()));
     placement::keepOnScreen(this);
+    if (screen)
+        keepInside(screen->availableGeometry());
+}
+
+void QuickListWindow::keepInside(const QRect &area) {
+    QRect frame = frameGeometry();
+    if (frame.bottom() > area.bottom())
+        frame.moveBottom(area.bottom());
+    if (frame.right() > area.right())
+        frame.moveRight(area.right());
+    if (frame.top() < area.top())
+        frame.moveTop(area.top());
+    if (frame.left() < area.left())
+        frame.moveLeft(area.left());
+    if (frame.topLeft() != frameGeometry().topLeft())
+        move(pos() + frame.topLeft() - frameGeometry().topLeft());
 }
 
 void QuickListWindow::present() {
@@ -233,6 +284,8 @@ void QuickListWindow::present() {
 }
 
 void QuickListWindow::reload() {
+    // Records held back for the end of a hold are older than this read.
+    m_heldRecords.reset();
     m_reading = true;
     m_loader.start();
 }
@@ -253,7 +306,13 @@ void QuickListWindow::recordsArrived(const Outcome<RecordTable> &records) {
             m_filter.setTable(records.value());
         return;
     }
+    if (isHeld()) {
+        // A menu, a box or the editor acts on the rows the user sees.
+        m_heldRecords = records;
+        return;
+    }
     m_reading = false;
+    showWaiting(false);
     // Only the first screen was read so far.
     const bool firstScreen = !m_filter.table().isComplete();
     if (records) {
@@ -276,12 +335,24 @@ void QuickListWindow::recordsArrived(const Outcome<RecordTable> &records) {
         }
     } else if (firstScreen) {
         // The first screen grows into the whole list under the user's eyes:
-        // the same rows on top, the selection and the scrolling kept.
+        // the same rows on top, the selection and the scrolling kept by the
+        // record (the first screen is the top of the whole list, so the rows
+        // stay where they were).
         const int row = selectedRow();
+        const bool lastUsed = m_filter.isLastUsedRow(row);
+        const QString id = m_filter.text(row, col::Id);
         const int scrolled = m_recordList->verticalScrollBar()->value();
+        const QModelIndex top = m_recordList->indexAt(QPoint(0, 0));
+        const QString topId = m_filter.text(top.row(), col::Id);
         fill(m_lastFill.category, m_lastFill.search);
-        selectRow(row);
-        m_recordList->verticalScrollBar()->setValue(scrolled);
+        if (row >= 0)
+            selectRow(lastUsed ? 0 : rowShowing(id));
+        const int topRow = top.isValid() ? rowShowing(topId) : -1;
+        if (topRow >= 0 && !(top.row() == 0 && m_filter.isLastUsedRow(0)))
+            m_recordList->scrollTo(m_recordModel->index(topRow, col::Title),
+                                   QAbstractItemView::PositionAtTop);
+        else
+            m_recordList->verticalScrollBar()->setValue(scrolled);
     }
 }
 
@@ -289,6 +360,7 @@ bool QuickListWindow::fill(const QString &category, bool search) {
     if (m_reading) {
         // The rows come when the whole library is in.
         m_waitingFill = Filling{category, search};
+        showWaiting(true);
         return true;
     }
     m_lastFill = Filling{category, search};
@@ -312,6 +384,27 @@ bool QuickListWindow::fill(const QString &category, bool search) {
 
 void QuickListWindow::refill() {
     fill(CommonFlag, false);
+}
+
+int QuickListWindow::rowShowing(const QString &idText) const {
+    int lastUsed = -1;
+    for (int row = 0; row < m_filter.rowCount(); ++row) {
+        if (m_filter.isHintRow(row) || m_filter.text(row, col::Id) != idText)
+            continue;
+        if (!m_filter.isLastUsedRow(row))
+            return row;
+        lastUsed = row;
+    }
+    return lastUsed;
+}
+
+void QuickListWindow::showWaiting(bool waiting) {
+    if (waiting && !m_statusBeforeWaiting) {
+        m_statusBeforeWaiting = m_statusLabel->text();
+        setStatus(QStringLiteral("正在读取文本库，请稍候…"));
+    } else if (!waiting && m_statusBeforeWaiting) {
+        setStatus(*std::exchange(m_statusBeforeWaiting, std::nullopt));
+    }
 }
 
 int QuickListWindow::selectedRow() const {
@@ -396,7 +489,15 @@ void QuickListWindow::hoverOver(const QPoint &pos) {
 }
 
 void QuickListWindow::releasedOver(Qt::MouseButton button, const QPoint &pos, const QPoint &globalPos) {
-    if (m_recordModel->rowCount() == 0)
+    if (button == Qt::RightButton) {
+        // The menu opens without rows too: a library that could not be
+        // read can still be backed up.
+        openMenu(globalPos);
+        return;
+    }
+    // The rows shown are not yet the ones asked for: a click on them would
+    // act on another record than the user means.
+    if (m_recordModel->rowCount() == 0 || m_waitingFill)
         return;
     if (button == Qt::LeftButton) {
         const QModelIndex index = m_recordList->indexAt(pos);
@@ -410,13 +511,11 @@ void QuickListWindow::releasedOver(Qt::MouseButton button, const QPoint &pos, co
         } else if (m_settings.value(setting::ListClickMode) == choice::ClickExecutes) {
             executeSelected();
         }
-    } else if (button == Qt::RightButton) {
-        openMenu(globalPos);
     }
 }
 
 void QuickListWindow::doubleClicked() {
-    if (m_recordModel->rowCount() > 0 &&
+    if (m_recordModel->rowCount() > 0 && !m_waitingFill &&
         m_settings.value(setting::ListClickMode) == choice::DoubleClickExecutes)
         executeSelected();
 }
@@ -506,8 +605,26 @@ void QuickListWindow::closeEvent(QCloseEvent *event) {
     QWidget::closeEvent(event);
 }
 
+void QuickListWindow::keyPressEvent(QKeyEvent *event) {
+    if (!handleKey(event))
+        QWidget::keyPressEvent(event);
+}
+
+void QuickListWindow::escapePressed(const QKeyEvent *event) {
+    // An Esc pressed before the hotkey that brought the list up closed the
+    // list shown then; the call-up that followed opens it again.
+    const bool beforeCallUp =
+        m_calledUpAt != 0 && event->timestamp() != 0 && event->timestamp() < m_calledUpAt;
+    close();
+    if (beforeCallUp)
+        emit closedBeforeCallUp();
+}
+
 bool QuickListWindow::handleKey(QKeyEvent *event) {
     switch (event->key()) {
+    case Qt::Key_Escape:
+        escapePressed(event);
+        return true;
     case Qt::Key_Return:
     case Qt::Key_Enter:
         if (m_waitingFill)
@@ -570,8 +687,9 @@ bool QuickListWindow::eventFilter(QObject *watched, QEvent *event) {
         }
     } else if (watched == m_recordList && event->type() == QEvent::ContextMenu) {
         auto *menu = static_cast<QContextMenuEvent *>(event);
-        if (menu->reason() == QContextMenuEvent::Keyboard && selectedRow() >= 0) {
-            const QRect cell = m_recordList->visualRect(m_recordList->currentIndex());
+        if (menu->reason() == QContextMenuEvent::Keyboard) {
+            const QRect cell = selectedRow() >= 0 ? m_recordList->visualRect(m_recordList->currentIndex())
+                                                  : m_recordList->viewport()->rect();
             openMenu(m_recordList->viewport()->mapToGlobal(cell.center()));
             return true;
         }
@@ -608,8 +726,39 @@ void QuickListWindow::paintEvent(QPaintEvent *event) {
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
+void QuickListWindow::readFirstScreen() {
+    if (!m_firstScreenPending)
+        return;
+    m_firstScreenPending = false;
+    if (auto first = m_library.readFirstScreen(FirstScreenRows)) {
+        m_filter.setTable(std::move(first.value()));
+        // The first screen shows at once, whatever was typed meanwhile; the
+        // rows asked for by then come with the whole library.
+        m_reading = false;
+        const Filling waiting = *m_waitingFill;
+        m_waitingFill.reset();
+        fill(CommonFlag, false);
+        m_reading = true;
+        // Keys pressed meanwhile act on the rows of the whole library.
+        if (waiting.category != CommonFlag || waiting.search || !m_waitingKeys.isEmpty())
+            fill(waiting.category, waiting.search);
+        m_loader.start();
+    } else {
+        m_reading = false;
+        m_waitingFill.reset();
+        m_waitingKeys.clear();
+        showWaiting(false);
+        showReadFailure(first.error());
+        fill(CommonFlag, false);
+    }
+}
+
 void QuickListWindow::showEvent(QShowEvent *event) {
     QWidget::showEvent(event);
+    // Once the window is on its way to the screen (the request leaves when
+    // the event loop next waits), the first screen is read.
+    if (m_firstScreenPending)
+        QTimer::singleShot(10, this, &QuickListWindow::readFirstScreen);
     // Opened by the hotkey the user types at once: the search box takes the keys.
     activateWindow();
     raise();

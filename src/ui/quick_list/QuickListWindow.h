@@ -29,6 +29,7 @@ class LibraryStore;
 class ListMenu;
 class QLabel;
 class QLineEdit;
+class QScreen;
 class RecordListModel;
 class RecordLoader;
 class Settings;
@@ -56,6 +57,8 @@ class QuickListWindow : public QWidget {
     void placeAtRightEdge();
     // Places its top-left corner at a screen position, pulled onto the screen.
     void placeAt(const QPoint &globalPos);
+    // Fits the list's height to the screen's available area.
+    void fitTo(const QScreen *screen);
     // Shows the list in front, with the keyboard in the search box.
     void present();
 
@@ -81,12 +84,17 @@ class QuickListWindow : public QWidget {
 
     // The row clicks, the menu and an execution act on; -1 without rows.
     int selectedRow() const;
+    // The row that shows a record, by its ID as the list holds it; a record
+    // row is preferred to the last-used row. -1 when no row shows it.
+    int rowShowing(const QString &idText) const;
     void selectRow(int row);
     // Shows a category by its row in the category list, highlighted.
     void showCategory(int row);
     // Executes the selected row.
     void executeSelected();
     void setStatus(const QString &text);
+    // The X time of the hotkey press that brought the list up (0: unknown).
+    void setCalledUpAt(quint64 time) { m_calledUpAt = time; }
 
     // Changes of the rows after the library changed through the list menu.
     // The library is read again (the next filling, which waits for the read,
@@ -108,6 +116,10 @@ class QuickListWindow : public QWidget {
     void aboutRequested();
     // "修改内容": open the record in the editor.
     void editRequested(const Record &record);
+    // Esc was pressed before the hotkey press that brought the list up last,
+    // but reached the list after it: the list closes, and the call-up is to
+    // open it again, in the order the user pressed the keys.
+    void closedBeforeCallUp();
 
   protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -116,9 +128,12 @@ class QuickListWindow : public QWidget {
     void paintEvent(QPaintEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
   private:
     void createControls();
+    // Moves the window so that its frame lies inside the area.
+    void keepInside(const QRect &area);
     void setUpLists();
     // Fills the record list for a category (search false) or the search text;
     // false when the search text is not a valid pattern.
@@ -126,6 +141,11 @@ class QuickListWindow : public QWidget {
     // The whole library arrived from the loader.
     void recordsArrived(const Outcome<RecordTable> &records);
     void showReadFailure(StoreError error);
+    // Reads the first screen of rows, once the list is on its way to the screen.
+    void readFirstScreen();
+    // The rows wait for the whole library: the status line says so until they come.
+    void showWaiting(bool waiting);
+    void released();
     void searchChanged();
     void hoverOver(const QPoint &pos);
     void releasedOver(Qt::MouseButton button, const QPoint &pos, const QPoint &globalPos);
@@ -134,6 +154,7 @@ class QuickListWindow : public QWidget {
     void checkOutsideClick();
     void openMenu(const QPoint &globalPos);
     bool handleKey(QKeyEvent *event);
+    void escapePressed(const QKeyEvent *event);
 
     Settings &m_settings;
     const LibraryStore &m_library;
@@ -170,5 +191,11 @@ class QuickListWindow : public QWidget {
     Filling m_lastFill;
     QList<int> m_waitingKeys;
     int m_holds = 0;
+    // The whole library arrived while the list was held: the rows stay as
+    // the user sees them until the hold ends.
+    std::optional<Outcome<RecordTable>> m_heldRecords;
+    std::optional<QString> m_statusBeforeWaiting;
+    quint64 m_calledUpAt = 0;
+    bool m_firstScreenPending = false;
     std::function<bool(const QPoint &)> m_isOwnIcon;
 };
