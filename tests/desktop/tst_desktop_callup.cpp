@@ -71,6 +71,29 @@ class DesktopCallUp : public DesktopTest {
         QVERIFY2(waitUntil([&] { return readFile(file) == Found; }, 30000), qPrintable(readFile(file)));
     }
 
+    // A search typed and a right click on row 3 while the library is still
+    // arriving: the menu's item, chosen after the whole library came, marks
+    // the record that row showed when it was clicked.
+    void menuOnTheRightRecordDuringTheLoad() {
+        x->run("sqlite3", {programFolder() + "/VBCode.mdb", LargeLibrary}, 120000);
+        // Row 3 of the first screen: the fourth record of "常用" in list order.
+        const QString clicked = sql("SELECT ID FROM VBcode WHERE IsUsed = '常用' OR MoudleName = '常用' "
+                                    "ORDER BY IsUsed DESC, ChangeTime DESC, rowid LIMIT 1 OFFSET 3");
+        QVERIFY(!clicked.isEmpty());
+        QVERIFY(!startVemo().isEmpty());
+        startTarget(home() + "/peer.txt");
+        moveTo({600, 200});
+        xdo({"key", "ctrl+e", "type", "--delay", "30", "title"});
+        const QString shown = list(15000);
+        QVERIFY(!shown.isEmpty());
+        click(row(shown, 3), 3);
+        QVERIFY2(!windowOf(vemo, isOther, 5000).isEmpty(), "no menu appeared");
+        QThread::msleep(4000); // the whole library arrives meanwhile
+        key("s");
+        QVERIFY2(sqlBecomes("SELECT group_concat(ID) FROM VBcode WHERE CodeName LIKE '★★%'", clicked),
+                 qPrintable(sql("SELECT group_concat(ID) FROM VBcode WHERE CodeName LIKE '★★%'")));
+    }
+
     // Esc on an open list and Ctrl+E right after: the list closes and opens
     // again, every time, in the order the keys were pressed.
     void escapeThenHotkey() {
