@@ -55,7 +55,7 @@ QString CallUpController::registerHotkey() {
     if (!platform::current().available())
         return {};
     return QStringLiteral("无法注册呼出快捷键：") + why +
-           QStringLiteral("。\r\n单击小图标或托盘图标仍可打开文本列表；在“设置”里可另选快捷键，重启后生效。");
+           QStringLiteral("。\r\n单击图标仍可打开文本列表。\r\n可在“设置”里另选快捷键，重启后生效。");
 }
 
 void CallUpController::unregisterHotkey() {
