@@ -17,7 +17,8 @@ cmake --preset default
 cmake --build --preset default -j "$(nproc)" --target vemo
 # Earlier versions ran the program from build/bin: a library kept there moves
 # along the first time, so no collected text is left behind.
-if [ ! -e "$prefix/bin/VBCode.mdb" ] && [ -s build/bin/VBCode.mdb ]; then
+# A library already in the program folder stays, also a link that leads nowhere.
+if [ ! -e "$prefix/bin/VBCode.mdb" ] && [ ! -L "$prefix/bin/VBCode.mdb" ] && [ -s build/bin/VBCode.mdb ]; then
   mkdir -p "$prefix/bin"
   cp -p build/bin/VBCode.mdb "$prefix/bin/VBCode.mdb"
   [ -d build/bin/backup ] && cp -rp build/bin/backup "$prefix/bin/backup"

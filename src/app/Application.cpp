@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QGuiApplication>
+#include <QTimer>
 
 Application::Application(const QString &programFolder, QObject *parent)
     : QObject(parent), m_library(QDir(programFolder).filePath(QString::fromLatin1(librarySchema::FileName))),
@@ -36,18 +37,40 @@ bool Application::start() {
         qWarning("no folder can hold the single-instance lock; running without it");
         break;
     }
+    m_started = true;
     m_icon.restorePlace();
-    m_callUp.registerHotkey();
+    QStringList notices;
+    const QString hotkeyFailure = m_callUp.registerHotkey();
+    if (!hotkeyFailure.isEmpty())
+        notices << hotkeyFailure;
+    m_capture.startWatching();
     // A session that ends the program (SIGTERM, logout) gets the same orderly end.
     m_events = std::make_unique<PlatformEventPump>([this] { exit(); });
     if (m_settings.value(setting::ShowInTray))
         moveToTray();
     else
         m_icon.show();
-    if (m_settings.value(setting::StartWithSystem))
-        systementries::addStartWithSystem();
-    if (m_settings.value(setting::Shortcuts))
-        systementries::makeShortcuts();
+    // An entry that cannot be written again is not kept as if it were there:
+    // the setting goes off and the notice says why.
+    if (m_settings.value(setting::StartWithSystem)) {
+        if (const QString failure = systementries::addStartWithSystem(); !failure.isEmpty()) {
+            m_settings.setValue(setting::StartWithSystem, false);
+            notices << failure;
+        }
+    }
+    if (m_settings.value(setting::Shortcuts)) {
+        if (const QString failure = systementries::makeShortcuts(); !failure.isEmpty()) {
+            m_settings.setValue(setting::Shortcuts, false);
+            notices << failure;
+        }
+    }
+    // Shown once the program is up: a user started from a launcher sees no
+    // terminal, and the icon is there before the first box.
+    if (!notices.isEmpty())
+        QTimer::singleShot(0, this, [notices] {
+            for (const QString &notice : notices)
+                messages::tip(nullptr, notice);
+        });
     return true;
 }
 
@@ -138,13 +161,17 @@ void Application::showFloatingIcon() {
 void Application::showSettings() {
     SettingsWindow *window = m_settingsWindow.get([this] {
         auto *made = new SettingsWindow(m_settings);
-        connect(made, &SettingsWindow::startWithSystemChanged, this, [](bool on) {
-            if (on)
-                systementries::addStartWithSystem();
-            else
-                systementries::removeStartWithSystem();
+        connect(made, &SettingsWindow::startWithSystemChanged, made, [made](bool on) {
+            const QString failure =
+                on ? systementries::addStartWithSystem() : systementries::removeStartWithSystem();
+            if (!failure.isEmpty())
+                made->startWithSystemFailed(on, failure);
         });
-        connect(made, &SettingsWindow::shortcutsRequested, this, [] { systementries::makeShortcuts(); });
+        connect(made, &SettingsWindow::shortcutsRequested, made, [made] {
+            const QString failure = systementries::makeShortcuts();
+            if (!failure.isEmpty())
+                made->shortcutsFailed(failure);
+        });
         made->load();
         return made;
     });
@@ -168,7 +195,8 @@ void Application::showAbout() {
 }
 
 void Application::exit() {
-    if (m_exiting)
+    // A copy refused at start-up has nothing to end and writes nothing.
+    if (m_exiting || !m_started)
         return;
     m_exiting = true;
     m_callUp.unregisterHotkey();

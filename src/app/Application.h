@@ -30,7 +30,8 @@ class Application : public QObject {
     ~Application() override;
 
     // False when another copy runs: the notice has been shown and the
-    // caller ends the process.
+    // caller ends the process. Such a copy started nothing (no hotkey, no
+    // Ctrl+C watch, no icon) and writes nothing when it goes.
     bool start();
     // The orderly end: the hotkey is released, every window closes (and
     // writes its settings), the tray icon goes, the lock is released, and the
@@ -71,5 +72,6 @@ class Application : public QObject {
     WindowSlot<SettingsWindow> m_settingsWindow;
     WindowSlot<AboutWindow> m_aboutWindow;
     std::unique_ptr<PlatformEventPump> m_events;
+    bool m_started = false; // past the single-instance lock
     bool m_exiting = false;
 };

@@ -53,7 +53,7 @@ CallUpController::~CallUpController() {
     unregisterHotkey();
 }
 
-void CallUpController::registerHotkey() {
+QString CallUpController::registerHotkey() {
     const platform::Result result =
         platform::current().registerHotkey(HotkeyId, m_settings.value(setting::HotkeyKey), [this] {
             // The window in front is recorded before anything of ours can come
@@ -62,8 +62,15 @@ void CallUpController::registerHotkey() {
             onHotkey();
         });
     m_registered = result.ok;
-    if (!result.ok)
-        qWarning().noquote() << "call-up hotkey not registered:" << QString::fromStdString(result.error);
+    if (result.ok)
+        return {};
+    const QString why = QString::fromStdString(result.error);
+    qWarning().noquote() << "call-up hotkey not registered:" << why;
+    // A session without global hotkeys at all (no X11) is no news at every start.
+    if (!platform::current().available())
+        return {};
+    return QStringLiteral("无法注册呼出快捷键：") + why +
+           QStringLiteral("。\r\n单击图标仍可打开文本列表。\r\n可在“设置”里另选快捷键，重启后生效。");
 }
 
 void CallUpController::unregisterHotkey() {

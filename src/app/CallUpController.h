@@ -28,8 +28,10 @@ class CallUpController : public QObject {
     ~CallUpController() override;
 
     // Registers Ctrl + the stored key. A combination held by another program
-    // leaves the program running without the hotkey (a warning on stderr).
-    void registerHotkey();
+    // leaves the program running without the hotkey; the answer is then the
+    // notice the user reads (empty when registered, and in a session that has
+    // no global hotkeys at all).
+    QString registerHotkey();
     void unregisterHotkey();
     bool isHotkeyRegistered() const { return m_registered; }
 

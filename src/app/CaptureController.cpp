@@ -27,11 +27,15 @@ CaptureController::CaptureController(Settings &settings, const LibraryStore &lib
         if (key == setting::HoldCtrlC.key())
             followSettings();
     });
+}
+
+void CaptureController::startWatching() {
+    m_watching = true;
     followSettings();
 }
 
 void CaptureController::followSettings() {
-    if (m_settings.value(setting::HoldCtrlC))
+    if (m_watching && m_settings.value(setting::HoldCtrlC))
         m_watch.start(WatchMs);
     else
         m_watch.stop();

@@ -34,6 +34,10 @@ class CaptureController : public QObject {
     // while the editor is open.
     void edit(const Record &record);
 
+    // The held-Ctrl+C watch runs from here on, while the setting is on
+    // (start-up calls it once the program knows it is the only copy).
+    void startWatching();
+
     RecordEditor *editor() const { return m_editor.peek(); }
 
   private:
@@ -49,4 +53,5 @@ class CaptureController : public QObject {
     WindowSlot<RecordEditor> m_editor;
     QTimer m_watch;
     int m_heldTicks = 0;
+    bool m_watching = false;
 };

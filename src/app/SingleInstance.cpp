@@ -1,9 +1,10 @@
 #include "SingleInstance.h"
 
 #include "Program.h"
+#include "platform.h"
 
+#include <QDebug>
 #include <QDir>
-#include <QLockFile>
 #include <QStandardPaths>
 
 QStringList SingleInstance::defaultFolders() {
@@ -28,21 +29,18 @@ SingleInstance::Outcome SingleInstance::take(const QStringList &folders) {
         return Outcome::Taken;
     for (const QString &folder : folders) {
         QDir().mkpath(folder);
-        auto lock =
-            std::make_unique<QLockFile>(folder + QLatin1Char('/') + program::Name + QStringLiteral(".lock"));
-        lock->setStaleLockTime(0);
-        if (lock->tryLock(0)) {
-            m_lock = std::move(lock);
+        const QString path = folder + QLatin1Char('/') + program::Name + QStringLiteral(".lock");
+        platform::InstanceLockAttempt attempt = platform::takeInstanceLock(path.toUtf8().toStdString());
+        switch (attempt.state) {
+        case platform::InstanceLockAttempt::State::Taken:
+            m_lock = std::move(attempt.lock);
             return Outcome::Taken;
-        }
-        // Held means: a lock file naming a process that still lives (QLockFile
-        // takes over the lock of a process that is gone). Anything else that
-        // stands in the way makes the folder unusable.
-        qint64 pid = 0;
-        QString host, application;
-        if (lock->error() == QLockFile::LockFailedError && lock->getLockInfo(&pid, &host, &application) &&
-            pid > 0)
+        case platform::InstanceLockAttempt::State::HeldByAnother:
             return Outcome::HeldByAnother;
+        case platform::InstanceLockAttempt::State::Unusable:
+            qInfo().noquote() << "single-instance lock:" << QString::fromStdString(attempt.error);
+            break;
+        }
     }
     return Outcome::Unavailable;
 }

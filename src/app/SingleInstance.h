@@ -1,13 +1,19 @@
-// One copy of the program per user: a lock file in a per-user folder. Only a
-// lock held by a live process of this user means another copy runs; a lock
-// left by a crashed copy is taken over, and a folder that cannot hold the
-// lock (missing, read-only) gives way to the next one.
+// One copy of the program per user: a lock file in a per-user folder, held
+// through the platform layer by the living process (the system lets go of it
+// when the process ends, however it ends). Only a lock held now means another
+// copy runs: what a lock file says (a process id, a host) is never read, so
+// an unclean end, a process id handed out again or a PID namespace where
+// every copy is process 1 cannot keep the program from starting. A folder that
+// cannot hold the lock (missing, read-only, a lock file that is not the
+// user's own plain file) gives way to the next one.
 #pragma once
 
 #include <QStringList>
 #include <memory>
 
-class QLockFile;
+namespace platform {
+class InstanceLock;
+}
 
 class SingleInstance {
   public:
@@ -25,5 +31,5 @@ class SingleInstance {
     void release();
 
   private:
-    std::unique_ptr<QLockFile> m_lock;
+    std::unique_ptr<platform::InstanceLock> m_lock;
 };

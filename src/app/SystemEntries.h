@@ -1,16 +1,19 @@
-// Start with the system and the desktop and program-menu launchers. System
-// chores: they go through the platform layer, report nothing to the user and
-// return at once.
+// Start with the system and the desktop and program-menu launchers, through
+// the platform layer. Each returns at once with what the user reads when it
+// failed (in the program's words, with the system's reason), or an empty
+// text when it worked.
 #pragma once
+
+#include <QString>
 
 namespace systementries {
 
 // Writes the start-with-the-system entry for the running program.
-void addStartWithSystem();
+QString addStartWithSystem();
 // Removes it; a missing entry is no failure.
-void removeStartWithSystem();
+QString removeStartWithSystem();
 // Creates or overwrites the launchers "Vemo文本收集器" that start the running
 // program, with the icon file shipped beside it.
-void makeShortcuts();
+QString makeShortcuts();
 
 } // namespace systementries

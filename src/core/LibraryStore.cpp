@@ -428,6 +428,7 @@ LibraryStore::Signature LibraryStore::signature() const {
     const QFileInfo file(m_path);
     sig.size = file.size();
     sig.modified = file.lastModified().toMSecsSinceEpoch();
+    sig.identity = platform::fileIdentity(m_path.toUtf8().toStdString());
     // The file change counter, which every committed write of SQLite's
     // rollback journal raises; a library in WAL mode changes its -wal file.
     QFile header(m_path);

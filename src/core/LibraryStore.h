@@ -8,6 +8,7 @@
 #include "Record.h"
 #include "RecordTable.h"
 #include "StoreOutcome.h"
+#include "platform.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -65,10 +66,13 @@ class LibraryStore {
     // Gives an older library the indexes the first screen reads through.
     void addListIndexes() const;
     // What tells one state of the file from another: equal signatures mean
-    // nothing was written in between, by this program or another.
+    // nothing was written in between, by this program or another, and that
+    // the name still stands for the same file (another file swapped in with
+    // equal size, times and change counter has another identity).
     struct Signature {
         qint64 size = -1, modified = 0, walSize = -1, walModified = 0;
         QByteArray counter;
+        platform::FileIdentity identity;
         bool operator==(const Signature &) const = default;
     };
     Signature signature() const;

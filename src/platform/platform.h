@@ -112,6 +112,44 @@ std::unique_ptr<Platform> install(std::unique_ptr<Platform> backend);
 std::unique_ptr<Platform> createDefault();
 std::unique_ptr<Platform> createNull();
 
+// The single-instance lock: a lock file that the operating system holds for
+// the living process and lets go of when the process ends, however it ends
+// (a crash, a kill, a power cut), whatever process id the next copy gets.
+// Releasing it (destroying the object) unlocks and removes the file.
+class InstanceLock {
+  public:
+    virtual ~InstanceLock() = default;
+};
+
+struct InstanceLockAttempt {
+    enum class State {
+        Taken,         // `lock` holds it now
+        HeldByAnother, // a living process holds it
+        Unusable,      // the path cannot hold a lock (error says why): try another folder
+    };
+    State state = State::Unusable;
+    std::unique_ptr<InstanceLock> lock;
+    std::string error;
+};
+
+// Takes the lock file at `path` (UTF-8) without waiting, creating the file
+// when it is missing. What the file holds does not matter: only a process
+// that holds the lock now counts. A file that is not a plain file of the
+// user's own is unusable, so another user cannot hold this user's copies back.
+InstanceLockAttempt takeInstanceLock(const std::string &path);
+
+// What tells one file from another beyond its name, size and times of
+// writing: on POSIX systems the device, the inode and the status change time
+// (which nobody can set back), on Windows the volume, the file index and the
+// change time. All zero when the file cannot be read.
+struct FileIdentity {
+    std::uint64_t volume = 0;
+    std::uint64_t index = 0;
+    std::int64_t changeTimeNs = 0;
+    bool operator==(const FileIdentity &) const = default;
+};
+FileIdentity fileIdentity(const std::string &path);
+
 // Termination requests from the session (SIGTERM, SIGHUP, SIGINT where the
 // session ends programs by signals): a descriptor that becomes readable when
 // one arrived, or -1 where the session asks otherwise. Installs the handlers

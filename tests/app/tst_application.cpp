@@ -3,10 +3,12 @@
 #include "Application.h"
 #include "FakePlatform.h"
 #include "Paste.h"
+#include "Program.h"
 #include "TestEnv.h"
 #include "editor/RecordEditor.h"
 #include "quick_list/ListMenu.h"
 
+#include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
@@ -15,6 +17,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QSettings>
 #include <QtTest>
 
 namespace {
@@ -83,6 +86,7 @@ class TestApplication : public QObject {
             settings.setValue(setting::IconTop, 3000);
             settings.setValue(setting::HotkeyKey, 112);
             settings.setValue(setting::StartWithSystem, true);
+            settings.setValue(setting::Shortcuts, true);
             settings.setValue(setting::HoldCtrlC, false);
             settings.setValue(setting::Shortcuts, true);
         }
@@ -108,6 +112,70 @@ class TestApplication : public QObject {
         QCOMPARE(editor() != nullptr, !fresh);
     }
 
+    // What fails at start-up or in the settings window says so in a notice,
+    // and nothing false is stored: a hotkey another program holds; 开机时启动
+    // and 创建桌面快捷方式 that cannot be written go back unticked (also when
+    // the window ticks them on loading, or start-up writes them again).
+    void failuresAreReported_data() {
+        QTest::addColumn<QString>("what");
+        QTest::newRow("hotkey held by another program") << "hotkey";
+        QTest::newRow("开机时启动 ticked") << "start";
+        QTest::newRow("创建桌面快捷方式 ticked") << "shortcuts";
+        QTest::newRow("开机时启动 stored, written again") << "stored start";
+        QTest::newRow("创建桌面快捷方式 stored, written again") << "stored shortcuts";
+    }
+    void failuresAreReported() {
+        QFETCH(QString, what);
+        const std::string failure = "无法写入文件 /home/u/.config/autostart/vemo.desktop：Not a directory";
+        const bool stored = what.startsWith("stored");
+        if (what == "hotkey")
+            platform().takenKeys = {69};
+        else
+            platform().entryFailure = failure;
+        if (stored)
+            Settings().setValue(what.endsWith("start") ? setting::StartWithSystem : setting::Shortcuts, true);
+        start();
+        if (what == "hotkey") {
+            QTRY_COMPARE(env->boxes.size(), 1);
+            QVERIFY(env->boxes.first().startsWith(
+                QStringLiteral("【Vemo】文本收集器提示您|无法注册呼出快捷键：")));
+            return;
+        }
+        const QString reason = QString::fromStdString(failure);
+        if (stored) {
+            QTRY_COMPARE(env->boxes.size(), 1);
+            QVERIFY(env->boxes.first().endsWith(reason));
+            QVERIFY(!app->settings().value(setting::StartWithSystem) &&
+                    !app->settings().value(setting::Shortcuts));
+            return;
+        }
+        emit app->mainMenu().openSettings->triggered();
+        SettingsWindow *window = app->settingsWindow();
+        QCheckBox *box = what == "start" ? window->startWithSystemBox() : window->shortcutsBox();
+        box->click();
+        QVERIFY(!box->isChecked());
+        QTRY_COMPARE(env->boxes.size(), 1);
+        QCOMPARE(env->boxes.first(), QStringLiteral("【Vemo】文本收集器提示您|") +
+                                         (what == "start" ? QStringLiteral("无法设置开机时启动：")
+                                                          : QStringLiteral("无法创建桌面快捷方式：")) +
+                                         reason);
+        window->close();
+        flush();
+        QVERIFY(!app->settings().value(setting::StartWithSystem) &&
+                !app->settings().value(setting::Shortcuts));
+        // Stored on by another road, the box is unticked as the window loads.
+        app->settings().setValue(what == "start" ? setting::StartWithSystem : setting::Shortcuts, true);
+        emit app->mainMenu().openSettings->triggered();
+        box = what == "start" ? app->settingsWindow()->startWithSystemBox()
+                              : app->settingsWindow()->shortcutsBox();
+        QVERIFY(!box->isChecked());
+        QTRY_COMPARE(env->boxes.size(), 2);
+        app->settingsWindow()->close();
+        flush();
+        QVERIFY(!app->settings().value(setting::StartWithSystem) &&
+                !app->settings().value(setting::Shortcuts));
+    }
+
     void secondCopyIsRefusedAndTheLockGoesWithTheEnd() {
         start();
         Application second(env->dir());
@@ -120,6 +188,35 @@ class TestApplication : public QObject {
                  SingleInstance::Outcome::Taken);
         app->exit();
         QVERIFY(QDir(env->dir()).entryList({QStringLiteral("*.lock")}, QDir::Files).isEmpty());
+    }
+
+    // A refused copy starts nothing and writes nothing: Ctrl+C held in
+    // another program while its notice is up opens no editor in it, and its
+    // end leaves the settings file as it was.
+    void refusedCopyStartsNothing() {
+        SingleInstance running;
+        QCOMPARE(running.take(), SingleInstance::Outcome::Taken);
+        Settings().setValue(setting::LastUsedEntry, QStringLiteral("标题"));
+        const QString settingsFile = QSettings(program::Organization, program::Name).fileName();
+        const QByteArray before = TestEnv::bytesOf(settingsFile);
+        QVERIFY(!before.isEmpty());
+        QGuiApplication::clipboard()->setText(QStringLiteral("按住复制的文本"));
+        platform().held = {platform::vk::Control, platform::vk::C};
+        bool editorDuringNotice = true;
+        {
+            Application second(env->dir());
+            messages::setResponder([&](messages::Kind, const QString &, const QString &) {
+                QTest::qWait(800); // the notice is up for a while
+                editorDuringNotice = second.capture().editor() != nullptr;
+                return true;
+            });
+            QVERIFY(!second.start());
+            QVERIFY(!editorDuringNotice);
+            QVERIFY(platform().hotkeys.empty());
+            QVERIFY(!second.iconWindow().isVisible());
+        }
+        flush();
+        QCOMPARE(TestEnv::bytesOf(settingsFile), before);
     }
 
     // Held Ctrl+C: five ticks propose once; Shift, Alt and a short clipboard

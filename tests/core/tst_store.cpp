@@ -3,11 +3,14 @@
 #include "LibrarySchema.h"
 #include "LibraryStore.h"
 #include "Program.h"
+#include "RecordLoader.h"
 #include "TestEnv.h"
 
 #include <QDir>
+#include <QSignalSpy>
 #include <QTest>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <sqlite3.h>
 
@@ -194,6 +197,44 @@ class TestStore : public QObject {
                  QStringList{"2"});
         TestEnv::sql(lib, "UPDATE VBcode SET Code = 'y' WHERE ID = 13");
         QVERIFY(library.signature() != indexed);
+    }
+
+    // Another library swapped in under the same name, with the same size,
+    // modification time and change counter, is not the file whose records the
+    // loader kept: renamed over it or copied into it, it is read anew.
+    void keptRecordsBelongToTheSameFile_data() {
+        QTest::addColumn<bool>("renamed");
+        QTest::newRow("renamed over the library") << true;
+        QTest::newRow("copied into the library") << false;
+    }
+    void keptRecordsBelongToTheSameFile() {
+        QFETCH(bool, renamed);
+        make("INSERT INTO VBcode VALUES (1, '组', 'Sub', '标题', 'aaaaaaaa', '20200101000001', '常用')");
+        RecordLoader loader(store);
+        QSignalSpy loaded(&loader, &RecordLoader::loaded);
+        loader.start();
+        QTRY_COMPARE(loaded.size(), 1);
+        QVERIFY(loader.reuse().has_value());
+
+        const QByteArray mine = TestEnv::bytesOf(lib);
+        QByteArray other = mine;
+        other.replace("aaaaaaaa", "bbbbbbbb"); // the same size and change counter
+        QVERIFY(other != mine);
+        const QDateTime modified = QFileInfo(lib).lastModified();
+
+        const QString swapped = renamed ? lib + QStringLiteral(".other") : lib;
+        QVERIFY(TestEnv::writeFile(swapped, other));
+        QFile file(swapped);
+        QVERIFY(file.open(QIODevice::ReadWrite) &&
+                file.setFileTime(modified, QFileDevice::FileModificationTime));
+        file.close();
+        if (renamed)
+            QVERIFY(std::rename(QFile::encodeName(swapped).constData(), QFile::encodeName(lib).constData()) ==
+                    0);
+        QCOMPARE(QFileInfo(lib).size(), qint64(mine.size()));
+        QCOMPARE(QFileInfo(lib).lastModified(), modified);
+        QVERIFY(!loader.reuse().has_value());
+        QCOMPARE(got(store.readAll()).text(0), QStringLiteral("bbbbbbbb"));
     }
 
     // Missing, empty, text, truncated, column-missing and locked files: every change fails, the bytes stay as

@@ -55,6 +55,37 @@ class DesktopStartup : public DesktopTest {
         QCOMPARE(lockFilesLeft(), QString());
     }
 
+    // In a PID namespace of its own every copy is process 1, as in a
+    // container or a sandbox: a copy killed there does not hold the next one
+    // back, and a living one refuses a copy in yet another namespace.
+    void copiesInPidNamespaces() {
+        if (QProcess::execute("unshare", {"--pid", "--fork", "--mount-proc", "true"}) != 0)
+            QSKIP("no PID namespace can be made here (unshare needs root or user namespaces)");
+        setSetting("显示到系统托盘", "False");
+        // Killing unshare kills the program inside with SIGKILL.
+        const QStringList inNamespace{"--pid", "--fork", "--mount-proc", "--kill-child=SIGKILL",
+                                      programFolder() + "/vemo"};
+        const auto icon = [&](int timeoutMs) {
+            return search({"--name", "^Vemo文本收集器$"}, isIcon, timeoutMs);
+        };
+        QProcess *first = startProgram("unshare", inNamespace);
+        QVERIFY2(!icon(15000).isEmpty(), "no icon in a PID namespace");
+        ::kill(pid_t(first->processId()), SIGKILL);
+        QVERIFY(ends(first));
+        QVERIFY(waitUntil([&] { return icon(200).isEmpty(); }, 5000));
+
+        QProcess *again = startProgram("unshare", inNamespace);
+        QVERIFY2(!icon(15000).isEmpty(), "no icon after a copy was killed in its namespace");
+        QVERIFY(window(Notice, 1000).isEmpty());
+        QProcess *third = startProgram("unshare", inNamespace);
+        const QString notice = window(Notice);
+        QVERIFY2(!notice.isEmpty(), "a third copy in a namespace of its own was not refused");
+        activate(notice);
+        key("Return");
+        QVERIFY(ends(third));
+        QCOMPARE(again->state(), QProcess::Running);
+    }
+
     // With the quick list held open, its balloon up and the settings window
     // open, the end by the menu's 退出 and by the session's SIGTERM: nothing
     // crashes, every window writes its settings, and no lock is left behind.

@@ -40,18 +40,18 @@ platform::Result FakePlatform::sendPaste(platform::PasteKeys keys) {
 
 platform::Result FakePlatform::addBootStart(const std::string &programName, const std::string &programPath) {
     log.push_back("boot+:" + programName + ":" + programPath);
-    return {true, {}};
+    return {entryFailure.empty(), entryFailure};
 }
 
 platform::Result FakePlatform::removeBootStart(const std::string &programName) {
     log.push_back("boot-:" + programName);
-    return {true, {}};
+    return {entryFailure.empty(), entryFailure};
 }
 
 platform::Result FakePlatform::makeShortcut(const std::string &displayName, const std::string &targetPath,
                                             const std::string &iconPath) {
     log.push_back("shortcut:" + displayName + ":" + targetPath + ":" + iconPath);
-    return {true, {}};
+    return {entryFailure.empty(), entryFailure};
 }
 
 FakePlatformGuard::FakePlatformGuard() {

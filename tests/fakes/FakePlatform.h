@@ -41,6 +41,7 @@ class FakePlatform final : public platform::Platform {
     std::map<platform::WindowId, platform::WindowClass> classes;  // their classes
     bool activationArrives = true;                                // whether activateWindow succeeds
     std::set<int> takenKeys;                                      // hotkeys another program holds
+    std::string entryFailure;                                     // when set, the system entries fail with it
     std::map<int, std::pair<int, std::function<void()>>> hotkeys; // id -> key, action
     std::vector<std::string> log;  // "activate:5", "paste:Ctrl+V", "hotkey+:117:69", ...
     std::function<void()> onPaste; // runs when the paste keystroke is sent

@@ -1,6 +1,9 @@
 // Where windows go, how they are dragged, and the message boxes.
+#include "Settings.h"
+#include "TestEnv.h"
 #include "common/MessageBoxes.h"
 #include "common/WindowPlacement.h"
+#include "icon/IconWindow.h"
 
 #include <QMessageBox>
 #include <QScreen>
@@ -32,6 +35,33 @@ class TestPlacement : public QObject {
         const QPoint off = QPoint(twips::left(&w), twips::top(&w)) - origin - expected;
         QVERIFY2(std::abs(off.x()) < twips::PerPixel && std::abs(off.y()) < twips::PerPixel, // pixel rounding
                  qPrintable(QStringLiteral("%1,%2 off").arg(off.x()).arg(off.y())));
+    }
+
+    // The floating icon's stored place may be any number a settings file
+    // holds: at the ends of the range it comes out wholly on the screen, with
+    // no overflow on the way.
+    void storedPlaceAtTheEndsOfTheRange_data() {
+        QTest::addColumn<int>("left");
+        QTest::addColumn<int>("top");
+        constexpr int Max = std::numeric_limits<int>::max(), Min = std::numeric_limits<int>::min();
+        QTest::newRow("largest left") << Max << 200;
+        QTest::newRow("largest top") << 1500 << Max;
+        QTest::newRow("largest both") << Max << Max;
+        QTest::newRow("smallest both") << Min << Min;
+        QTest::newRow("largest left, smallest top") << Max << Min;
+    }
+    void storedPlaceAtTheEndsOfTheRange() {
+        QFETCH(int, left);
+        QFETCH(int, top);
+        TestEnv env;
+        Settings settings;
+        settings.setValue(setting::IconLeft, left);
+        settings.setValue(setting::IconTop, top);
+        IconWindow icon(settings);
+        icon.restorePlace();
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        QVERIFY2(screen.contains(icon.frameGeometry()),
+                 qPrintable(QStringLiteral("at %1,%2").arg(icon.x()).arg(icon.y())));
     }
 
     void dragFollowsTheMouseUntilRelease() {

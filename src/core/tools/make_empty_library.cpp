@@ -1,6 +1,7 @@
 // vemo_make_empty_library <path>: writes an empty library (the table VBcode
-// and nothing in it) to path. An existing file is left as it is, so a
-// library somebody filled is never replaced.
+// and nothing in it) to path. Anything already there (a file, a link, even
+// one that leads nowhere) is left as it is, so a library somebody filled is
+// never replaced.
 #include "LibrarySchema.h"
 
 #include <cstdio>
@@ -19,7 +20,8 @@ int main(int argc, char **argv) {
     const std::string targetName = argv[1];
     const fs::path target(targetName);
     std::error_code ec;
-    if (fs::exists(target, ec))
+    // Whatever stands there is kept, a link whose target is missing too.
+    if (fs::exists(fs::symlink_status(target, ec)))
         return 0;
 
     // Written under another name first, so an interrupted build never leaves

@@ -7,6 +7,8 @@
 #include <QScreen>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace twips {
 
 namespace {
@@ -143,6 +145,22 @@ void keepOnScreen(QWidget *form) {
     if (top < 0)
         top = 0;
     twips::move(form, left + originX, top + originY);
+}
+
+void restore(QWidget *form, int left, int top) {
+    if (!form)
+        return;
+    // Pixels from here on: a twip count near the end of the int range has
+    // room for no sum, a pixel count within the screens has.
+    QPoint place(twips::toPx(left), twips::toPx(top));
+    QRect screens;
+    for (const QScreen *screen : QGuiApplication::screens())
+        screens |= screen->geometry();
+    if (!screens.isEmpty())
+        place = QPoint(std::clamp(place.x(), screens.left(), screens.right()),
+                       std::clamp(place.y(), screens.top(), screens.bottom()));
+    form->move(place);
+    keepOnScreen(form);
 }
 
 void centerOnScreen(QWidget *form) {

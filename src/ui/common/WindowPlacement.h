@@ -37,6 +37,11 @@ namespace placement {
 // Pulls a window that sticks out of its screen back inside it, 500 twips
 // clear of the bottom edge; a window wholly on the screen stays.
 void keepOnScreen(QWidget *window);
+// Puts a window at a stored place in twips, which may be any number (a place
+// on a screen long gone, a hand-edited file): the place is brought within the
+// screens' range before anything is computed from it, then the window is
+// pulled wholly onto a screen.
+void restore(QWidget *window, int left, int top);
 // Centres the window on the screen under the pointer.
 void centerOnScreen(QWidget *window);
 // Keeps the window above all normal windows.

@@ -50,9 +50,9 @@ IconWindow::IconWindow(Settings &settings, QWidget *parent)
 }
 
 void IconWindow::restorePlace() {
-    twips::move(this, m_settings.value(setting::IconLeft), m_settings.value(setting::IconTop));
-    // A place saved on a larger or another screen is pulled back onto the screens.
-    placement::keepOnScreen(this);
+    // A place saved on a larger or another screen, or any number a hand-edited
+    // file holds, is pulled back onto the screens.
+    placement::restore(this, m_settings.value(setting::IconLeft), m_settings.value(setting::IconTop));
 }
 
 void IconWindow::scheduleHelpNotice() {

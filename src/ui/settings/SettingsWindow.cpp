@@ -1,6 +1,7 @@
 #include "settings/SettingsWindow.h"
 
 #include "Settings.h"
+#include "common/MessageBoxes.h"
 #include "common/WindowPlacement.h"
 
 #include <QCheckBox>
@@ -10,6 +11,8 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QSignalBlocker>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -110,6 +113,28 @@ void SettingsWindow::load() {
     m_pinyinSearch->setChecked(m_settings.value(setting::PinyinSearch));
     adjustSize();
     placement::centerOnScreen(this);
+}
+
+namespace {
+
+// The box goes to `checked` without its action, and the notice follows once
+// the window is up (a failure while loading comes before it is shown).
+void refuse(SettingsWindow *window, QCheckBox *box, bool checked, const QString &why) {
+    {
+        const QSignalBlocker quiet(box);
+        box->setChecked(checked);
+    }
+    QTimer::singleShot(0, window, [window, why] { messages::tip(window, why); });
+}
+
+} // namespace
+
+void SettingsWindow::startWithSystemFailed(bool wanted, const QString &why) {
+    refuse(this, m_startWithSystem, !wanted, why);
+}
+
+void SettingsWindow::shortcutsFailed(const QString &why) {
+    refuse(this, m_shortcuts, false, why);
 }
 
 void SettingsWindow::closeEvent(QCloseEvent *event) {

@@ -21,6 +21,13 @@ class SettingsWindow : public QWidget {
     // again, so the program connects the window's signals first.
     void load();
 
+    // The program reports a system box whose action failed: the box shows
+    // what the system now has (unticked when the entry could not be written,
+    // ticked when it could not be removed) without acting again, so closing
+    // stores nothing false, and a notice says why.
+    void startWithSystemFailed(bool wanted, const QString &why);
+    void shortcutsFailed(const QString &why);
+
     // The help text at the bottom of the window (CR LF line breaks).
     static QString helpText();
 
