@@ -3,12 +3,15 @@
 #include "LibrarySchema.h"
 #include "LibraryStore.h"
 #include "Record.h"
+#include "platform.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStorageInfo>
 #include <algorithm>
 #include <array>
+#include <system_error>
 #include <vector>
 
 namespace exchange {
@@ -74,13 +77,14 @@ qsizetype firstInvalid(QByteArrayView bytes) {
 // escaped, and so are U+2028 and U+2029, which some readers take for line
 // ends; everything else is written as it is. Bytes that are no UTF-8 (which
 // only another program can have stored) become U+FFFD, as the program shows
-// them.
-void appendJsonString(QByteArray &out, QByteArrayView text) {
+// them: then it gives true.
+bool appendJsonString(QByteArray &out, QByteArrayView text) {
     static const char hex[] = "0123456789abcdef";
     out += '"';
     const auto *p = reinterpret_cast<const uchar *>(text.data());
     const qsizetype size = text.size();
     qsizetype run = 0; // start of the bytes not yet copied
+    bool replaced = false;
     const auto copyRun = [&](qsizetype upTo) { out.append(text.data() + run, upTo - run); };
     for (qsizetype i = 0; i < size;) {
         const uchar c = p[i];
@@ -96,6 +100,7 @@ void appendJsonString(QByteArray &out, QByteArrayView text) {
                 continue;
             }
             copyRun(i);
+            replaced = replaced || !separator;
             out += separator ? (p[i + 2] == 0xA8 ? "\\u2028" : "\\u2029") : Replacement.constData();
             run = i += n > 0 ? n : 1;
             continue;
@@ -126,18 +131,21 @@ void appendJsonString(QByteArray &out, QByteArrayView text) {
     }
     copyRun(size);
     out += '"';
+    return replaced;
 }
 
 // A text as a CSV field: quoted, with its quotes doubled, when it holds a
 // quote, a comma or any control character (line breaks, tabs, NUL), whose
-// bytes stay as they are inside the quotes.
-void appendCsvField(QByteArray &out, QByteArrayView text) {
+// bytes stay as they are inside the quotes. Bytes that are no UTF-8 become
+// U+FFFD, so that the file stays UTF-8: then it gives true.
+bool appendCsvField(QByteArray &out, QByteArrayView text) {
     const bool quoted =
         std::any_of(text.begin(), text.end(), [](char c) { return uchar(c) < 0x20 || c == '"' || c == ','; });
     if (quoted)
         out += '"';
     const auto *p = reinterpret_cast<const uchar *>(text.data());
     qsizetype run = 0;
+    bool replaced = false;
     for (qsizetype i = 0; i < text.size();) {
         if (p[i] != '"' && p[i] < 0x80) {
             ++i;
@@ -149,45 +157,66 @@ void appendCsvField(QByteArray &out, QByteArrayView text) {
             continue;
         }
         out.append(text.data() + run, i - run);
+        replaced = replaced || p[i] != '"';
         out += p[i] == '"' ? QByteArrayView("\"\"") : QByteArrayView(Replacement);
         run = ++i;
     }
     out.append(text.data() + run, text.size() - run);
     if (quoted)
         out += '"';
+    return replaced;
 }
+
+// What a row lost on its way into the file.
+struct RowChanges {
+    bool notUtf8 = false, binary = false, null = false;
+    bool any() const { return notUtf8 || binary || null; }
+};
 
 // One row. The ID goes out as a number when the library holds a whole
 // number, otherwise as the text it holds (JSON: a string); a NULL goes out
 // as null in JSON and as an empty field in CSV. Every other value goes out
-// as a text, a number as its digits.
-void appendRow(QByteArray &out, Format format, const StoredValue *values) {
-    if (format == Format::Json) {
-        out += '{';
-        for (int c = 0; c < Columns; ++c) {
-            out += c == 0 ? "\"" : ",\"";
+// as a text, a number as its digits, a binary value as its bytes.
+RowChanges appendRow(QByteArray &out, Format format, const StoredValue *values) {
+    RowChanges changes;
+    for (int c = 0; c < Columns; ++c) {
+        const StoredValue &v = values[c];
+        changes.binary = changes.binary || v.kind == StoredValue::Blob;
+        if (format == Format::Json) {
+            out += c == 0 ? "{\"" : ",\"";
             out += librarySchema::Columns[c];
             out += "\":";
-            const StoredValue &v = values[c];
             if (v.kind == StoredValue::Null)
                 out += "null";
             else if (c == Id && v.kind == StoredValue::Integer)
                 out += v.bytes;
             else
-                appendJsonString(out, v.bytes);
-        }
-        out += '}';
-    } else {
-        for (int c = 0; c < Columns; ++c) {
+                changes.notUtf8 = appendJsonString(out, v.bytes) || changes.notUtf8;
+        } else {
             if (c > 0)
                 out += ',';
-            appendCsvField(out, values[c].bytes);
+            changes.null = changes.null || v.kind == StoredValue::Null;
+            changes.notUtf8 = appendCsvField(out, v.bytes) || changes.notUtf8;
         }
-        out += "\r\n";
     }
+    out += format == Format::Json ? "}" : "\r\n";
+    return changes;
 }
 
 // ---- Reading ----
+
+// Line ends: CR LF, LF, or CR alone (as old Mac files have them).
+qint64 lineEnds(QByteArrayView bytes, bool afterCr) {
+    const qint64 crs = std::count(bytes.begin(), bytes.end(), '\r');
+    qint64 lfs = std::count(bytes.begin(), bytes.end(), '\n');
+    if (crs > 0 && lfs > 0) { // an LF right after a CR ends no further line
+        for (qsizetype i = 0; i < bytes.size(); ++i)
+            lfs -= bytes[i] == '\n' && (i > 0 ? bytes[i - 1] == '\r' : afterCr);
+    } else if (afterCr && !bytes.isEmpty() && bytes[0] == '\n') {
+        --lfs;
+    }
+    return crs + lfs;
+}
 
 // The file read in pieces, byte by byte or in runs, counting lines.
 class Reader {
@@ -203,7 +232,8 @@ class Reader {
         const int c = peek();
         if (c >= 0) {
             ++m_pos;
-            m_line += c == '\n';
+            m_line += c == '\r' || (c == '\n' && !m_afterCr);
+            m_afterCr = c == '\r';
         }
         return c;
     }
@@ -216,7 +246,10 @@ class Reader {
             const char *begin = m_buffer.constData() + m_pos, *end = m_buffer.constData() + m_end;
             const char *at = std::find_if(begin, end, [&](char c) { return stop[uchar(c)]; });
             out.append(begin, at - begin);
-            m_line += std::count(begin, at, '\n');
+            if (at != begin) {
+                m_line += lineEnds(QByteArrayView(begin, at), m_afterCr);
+                m_afterCr = at[-1] == '\r';
+            }
             m_pos += at - begin;
             if (at != end)
                 return uchar(*at);
@@ -227,6 +260,12 @@ class Reader {
             if (peek() != uchar(b) || get() < 0)
                 return false;
         return true;
+    }
+    // The first bytes of the file, read before anything else.
+    QByteArrayView start() {
+        if (m_done == 0 && m_end == 0)
+            fill();
+        return m_done == 0 ? QByteArrayView(m_buffer.constData(), m_end) : QByteArrayView();
     }
     qint64 line() const { return m_line; }
     double share() const { return m_size > 0 ? double(m_done + m_pos) / double(m_size) : 1.0; }
@@ -249,6 +288,7 @@ class Reader {
     qsizetype m_pos = 0, m_end = 0;
     qint64 m_done = 0;
     qint64 m_line = 1;
+    bool m_afterCr = false; // the last byte read was a CR
     bool m_failed = false;
 };
 
@@ -269,6 +309,7 @@ void clear(IncomingRecord &r) {
     r.text.resize(0);
     r.changeTime.reset();
     r.commonFlag.resize(0);
+    r.given = 0;
 }
 
 QByteArray &textOf(IncomingRecord &r, int column) {
@@ -314,8 +355,22 @@ class Source {
         const qsizetype bad = firstInvalid(bytes);
         if (bad < 0)
             return true;
-        fail(Problem::NotUtf8, {}, line + std::count(bytes.begin(), bytes.begin() + bad, '\n'));
+        fail(Problem::NotUtf8, {}, line + lineEnds(bytes.first(bad), false));
         return false;
+    }
+    // A file in UTF-16 or UTF-32 (told by its byte-order mark, or by NUL
+    // bytes among its first characters) is refused as no UTF-8 at once.
+    bool checkEncoding() {
+        const QByteArrayView head = m_in.start();
+        const auto starts = [&](const char *bytes, qsizetype n) { return head.startsWith({bytes, n}); };
+        const char *name = starts("\xFF\xFE\0\0", 4) || starts("\0\0\xFE\xFF", 4) ? "UTF-32"
+                           : starts("\xFF\xFE", 2) || starts("\xFE\xFF", 2) ||
+                                   (head.size() >= 2 && (head[0] == 0 || head[1] == 0))
+                               ? "UTF-16"
+                               : nullptr;
+        if (name)
+            fail(Problem::NotUtf8, QString::fromLatin1(name), 1);
+        return !name;
     }
     void beginRecord() {
         ++m_records;
@@ -335,14 +390,18 @@ class JsonSource : public Source {
     Supply next(IncomingRecord &r) {
         if (!m_started) {
             m_started = true;
+            if (!checkEncoding())
+                return Supply::Stop;
             m_in.skip(Bom);
             space();
             const int c = m_in.get();
             if (c != '[')
                 return syntax(QStringLiteral("文件应以“[”开始，其中是一条条记录"), c);
             space();
-            if (m_in.peek() == ']')
+            if (m_in.peek() == ']') { // no records
+                m_in.get();
                 return finish();
+            }
         } else {
             space();
             const int c = m_in.get();
@@ -398,6 +457,7 @@ class JsonSource : public Source {
             if (seen[column])
                 return fail(Problem::BadRecord, QStringLiteral("字段“%1”出现了两次").arg(name));
             seen[column] = true;
+            r.given |= 1u << column;
             space();
             c = m_in.get();
             if (c != ':')
@@ -612,6 +672,8 @@ class CsvSource : public Source {
 
     Supply next(IncomingRecord &r) {
         if (m_columns.empty()) {
+            if (!checkEncoding())
+                return Supply::Stop;
             m_in.skip(Bom);
             if (m_in.peek() < 0)
                 return fail(Problem::WrongHeader, QStringLiteral("文件是空的"));
@@ -646,6 +708,7 @@ class CsvSource : public Source {
             clear(r);
             for (size_t i = 0; i < m_columns.size(); ++i) {
                 const QByteArray &field = m_fields[i];
+                r.given |= 1u << m_columns[i];
                 switch (m_columns[i]) {
                 case Id:
                     r.id = field.isEmpty() ? std::nullopt : idOf(field);
@@ -738,10 +801,37 @@ std::optional<Format> startReport(Report &report, const QString &path) {
 
 } // namespace
 
+namespace {
+
+// Whether the export may write under the name: not when it names something
+// else than a file, or passes a link another user may have planted.
+bool mayWrite(Report &report, const QString &path) {
+    const QFileInfo target(path);
+    if (platform::passesForeignLink(QFile::encodeName(target.absoluteFilePath()).toStdString()))
+        report.problem = Problem::ForeignLink;
+    else if (target.exists() && !target.isFile())
+        report.problem = Problem::NotAFile;
+    return report.ok();
+}
+
+// A failed write: a full disk says so, anything else in the system's words.
+// (A write that found no room loses the system's words on its way through
+// QSaveFile, which then says "Unknown error".)
+void writeFailed(Report &report, const QString &path, const QString &systemText) {
+    const QString noSpace =
+        QString::fromStdString(std::make_error_code(std::errc::no_space_on_device).message());
+    const QStorageInfo disk(QFileInfo(path).absolutePath());
+    const bool full = systemText == noSpace || (disk.isValid() && disk.bytesAvailable() < FlushAt);
+    report.problem = full ? Problem::DiskFull : Problem::FileUnwritable;
+    report.detail = full ? noSpace : systemText;
+}
+
+} // namespace
+
 Report exportLibrary(const LibraryStore &library, const QString &path, const Progress &progress) {
     Report report;
     const auto format = startReport(report, path);
-    if (!format)
+    if (!format || !mayWrite(report, path))
         return report;
     // Written beside the target under a name of its own, renamed over the
     // target by commit(); dropped unless committed.
@@ -762,18 +852,23 @@ Report exportLibrary(const LibraryStore &library, const QString &path, const Pro
         out += "\r\n";
     }
     qint64 total = 0;
-    bool written = true;
+    QString writeError; // the system's words for the first failed write
     const auto flush = [&] {
-        written = written && file.write(out) == out.size();
+        if (writeError.isEmpty() && file.write(out) != out.size())
+            writeError = file.errorString();
         out.resize(0);
-        return written;
+        return writeError.isEmpty();
     };
     const auto visited =
         library.visitRows([&](qint64 rows) { total = rows; },
                           [&](const StoredValue *values) {
                               if (*format == Format::Json)
                                   out += report.added ? ",\n" : "\n";
-                              appendRow(out, *format, values);
+                              const RowChanges changes = appendRow(out, *format, values);
+                              report.changed += changes.any();
+                              report.notUtf8 += changes.notUtf8;
+                              report.binary += changes.binary;
+                              report.nulls += changes.null;
                               ++report.added;
                               if (out.size() >= FlushAt && !flush())
                                   return false;
@@ -788,23 +883,25 @@ Report exportLibrary(const LibraryStore &library, const QString &path, const Pro
         report.problem = Problem::Library;
         report.store = visited.error();
         report.detail = visited.detail();
-    } else if (!written) {
-        report.problem = Problem::FileUnwritable;
-        report.detail = file.errorString();
+    } else if (!writeError.isEmpty()) {
+        writeFailed(report, path, writeError);
     } else if (report.ok()) {
         if (*format == Format::Json)
             out += report.added ? "\n]\n" : "]\n";
-        if (!flush() || !file.commit()) {
-            report.problem = Problem::FileUnwritable;
-            report.detail = file.errorString();
-        }
+        // The last piece may wait in the file's buffer: flushed here, so that
+        // its failure is told in the system's words.
+        if (!flush() || !file.flush())
+            writeFailed(report, path, writeError.isEmpty() ? file.errorString() : writeError);
+        else if (!file.commit())
+            writeFailed(report, path, file.errorString());
     }
     if (!report.ok())
-        report.added = 0;
+        report.added = report.changed = report.notUtf8 = report.binary = report.nulls = 0;
     return report;
 }
 
-Report importLibrary(const LibraryStore &library, const QString &path, const Progress &progress) {
+Report importLibrary(const LibraryStore &library, const QString &path, const Progress &progress,
+                     ImportMode mode) {
     Report report;
     const auto format = startReport(report, path);
     if (!format)
@@ -824,31 +921,44 @@ Report importLibrary(const LibraryStore &library, const QString &path, const Pro
     CsvSource csv(in, report);
     const Source &source = *format == Format::Json ? static_cast<Source &>(json) : csv;
     bool storing = false; // a record was handed to the library
-    const auto imported = library.importRecords([&](IncomingRecord &record) {
-        storing = false;
-        if (progress && source.records() > 0 && source.records() % ProgressEvery == 0 &&
-            !progress(source.records(), in.share())) {
-            report.problem = Problem::Cancelled;
-            return LibraryStore::Supply::Stop;
-        }
-        const auto supply = *format == Format::Json ? json.next(record) : csv.next(record);
-        if (in.failed()) {
-            report.problem = Problem::FileUnreadable;
-            report.detail = in.errorText();
-            return LibraryStore::Supply::Stop;
-        }
-        storing = supply == LibraryStore::Supply::Record;
-        return supply;
-    });
+    const auto imported = library.importRecords(
+        [&](IncomingRecord &record) {
+            storing = false;
+            if (progress && source.records() > 0 && source.records() % ProgressEvery == 0 &&
+                !progress(source.records(), in.share())) {
+                report.problem = Problem::Cancelled;
+                return LibraryStore::Supply::Stop;
+            }
+            const auto supply = *format == Format::Json ? json.next(record) : csv.next(record);
+            if (in.failed()) {
+                report.problem = Problem::FileUnreadable;
+                report.detail = in.errorText();
+                return LibraryStore::Supply::Stop;
+            }
+            storing = supply == LibraryStore::Supply::Record;
+            return supply;
+        },
+        mode);
     if (!imported) {
         report.problem = Problem::Library;
         report.store = imported.error();
         report.detail = imported.detail();
-        if (storing)
+        // Only a record's own fault is told with its place in the file.
+        const bool recordsFault =
+            imported.error() == StoreError::Refused || imported.error() == StoreError::TooBig;
+        if (storing && recordsFault)
             report.record = source.records(), report.line = source.recordLine();
+    } else if (imported.value().keysRanOut) {
+        report.problem = Problem::KeysRanOut;
+        report.keysGiven = *imported.value().keysRanOut;
+        report.record = source.records(), report.line = source.recordLine();
     } else if (imported.value().complete) {
-        report.added = imported.value().added;
-        report.skipped = imported.value().skipped;
+        const ImportCounts &counts = imported.value();
+        report.added = counts.added;
+        report.skipped = counts.skipped;
+        report.updated = counts.updated;
+        report.differing = counts.differing;
+        report.examples = counts.examples;
     }
     return report;
 }

@@ -41,6 +41,10 @@ StoreError errorOf(const SqliteDb &db) {
     case SQLITE_CONSTRAINT:
     case SQLITE_FULL:
         return StoreError::Refused;
+    case SQLITE_READONLY:
+        return StoreError::ReadOnly;
+    case SQLITE_TOOBIG:
+        return StoreError::TooBig;
     default:
         return StoreError::Unreadable;
     }
@@ -536,6 +540,7 @@ Outcome<> LibraryStore::visitRows(const std::function<void(qint64 rows)> &count,
             const int type = rows.columnType(col);
             values[col].kind = type == SQLITE_NULL      ? StoredValue::Null
                                : type == SQLITE_INTEGER ? StoredValue::Integer
+                               : type == SQLITE_BLOB    ? StoredValue::Blob
                                                         : StoredValue::Text;
             values[col].bytes = type == SQLITE_NULL ? QByteArrayView() : rows.textBytes(col);
         }
@@ -547,32 +552,82 @@ Outcome<> LibraryStore::visitRows(const std::function<void(qint64 rows)> &count,
     return {};
 }
 
-Outcome<ImportCounts>
-LibraryStore::importRecords(const std::function<Supply(IncomingRecord &)> &source) const {
+namespace {
+
+// The keys from 0 to 999999 that an import may give out: those no record
+// holds. Drawn at random like any new key; when the draws keep meeting taken
+// ones, the next free key after a random start.
+class FreeKeys {
+  public:
+    void take(qint64 key) {
+        if (key >= 0 && key < NewKeyRange && !m_taken[size_t(key)]) {
+            m_taken[size_t(key)] = true;
+            ++m_takenCount;
+        }
+    }
+    bool isTaken(qint64 key) const { return key >= 0 && key < NewKeyRange && m_taken[size_t(key)]; }
+    qint64 given() const { return m_given; }
+    std::optional<qint64> draw() {
+        if (m_takenCount == NewKeyRange)
+            return std::nullopt;
+        qint64 key = drawKey();
+        for (int draw = 0; draw < 32 && m_taken[size_t(key)]; ++draw)
+            key = drawKey();
+        while (m_taken[size_t(key)])
+            key = (key + 1) % NewKeyRange;
+        take(key);
+        ++m_given;
+        return key;
+    }
+
+  private:
+    std::vector<bool> m_taken = std::vector<bool>(size_t(NewKeyRange), false);
+    qint64 m_takenCount = 0;
+    qint64 m_given = 0;
+};
+
+} // namespace
+
+Outcome<ImportCounts> LibraryStore::importRecords(const std::function<Supply(IncomingRecord &)> &source,
+                                                  ImportMode mode) const {
     Connection c(m_path);
     if (c.error != StoreError::None)
         return c.error;
+    if (sqlite3_db_readonly(c.db.handle(), "main") == 1)
+        return StoreError::ReadOnly;
     SqliteTransaction transaction(c.db);
     if (!transaction.isActive())
         return errorOf(c.db);
-    // The records stored before the import, by a hash of title and text;
-    // a match is confirmed against the record itself.
+    // The records stored, by a hash of title and text; a match is confirmed
+    // against the record itself. Records the import stores join them.
     const auto hashOf = [](QByteArrayView title, QByteArrayView text) {
         return qHash(text, qHash(title, 0));
     };
     std::unordered_multimap<size_t, qint64> stored;
+    FreeKeys keys;
     {
-        SqliteStatement all(c.db, QStringLiteral("SELECT rowid, CodeName, Code FROM VBcode"));
+        SqliteStatement all(c.db, QStringLiteral("SELECT rowid, CodeName, Code, ID FROM VBcode"));
         int rc;
-        while ((rc = all.step()) == SQLITE_ROW)
+        while ((rc = all.step()) == SQLITE_ROW) {
             stored.emplace(hashOf(all.textBytes(1), all.textBytes(2)), all.value(0).toLongLong());
+            if (all.columnType(3) == SQLITE_INTEGER)
+                keys.take(all.value(3).toLongLong());
+        }
         if (rc != SQLITE_DONE)
             return errorOf(c.db);
     }
     SqliteStatement same(c.db, QStringLiteral("SELECT CodeName, Code FROM VBcode WHERE rowid = ?1"));
-    SqliteStatement taken(c.db, TakenSql);
+    SqliteStatement byId(c.db, QStringLiteral("SELECT rowid, MoudleName, TypeName, CodeName, Code, IsUsed "
+                                              "FROM VBcode WHERE ID = ?1 LIMIT 1"));
     SqliteStatement insert(c.db, InsertSql);
-    if (!same.isValid() || !taken.isValid() || !insert.isValid())
+    // A column the record does not give is bound as NULL and keeps its value.
+    SqliteStatement update(c.db,
+                           QStringLiteral("UPDATE VBcode SET MoudleName = coalesce(?2, MoudleName), "
+                                          "TypeName = coalesce(?3, TypeName), "
+                                          "CodeName = coalesce(?4, CodeName), Code = coalesce(?5, Code), "
+                                          "ChangeTime = ?6, IsUsed = coalesce(?7, IsUsed) "
+                                          "WHERE rowid = ?1"));
+    if (!same.isValid() || !byId.isValid() || !insert.isValid() || !update.isValid())
         return errorOf(c.db);
     const auto isStored = [&](const IncomingRecord &r) -> std::optional<bool> {
         const auto [first, last] = stored.equal_range(hashOf(r.title, r.text));
@@ -584,8 +639,10 @@ LibraryStore::importRecords(const std::function<Supply(IncomingRecord &)> &sourc
         }
         return false;
     };
+    const auto given = [](const IncomingRecord &r, int column) { return (r.given >> column) & 1u; };
 
     const QByteArray stamp = now().toString(QStringLiteral("yyyyMMddHHmmss")).toUtf8();
+    const QByteArray importedGroup = ImportedGroup.toUtf8();
     ImportCounts counts;
     IncomingRecord record;
     for (;;) {
@@ -594,6 +651,48 @@ LibraryStore::importRecords(const std::function<Supply(IncomingRecord &)> &sourc
             return counts; // not complete: the transaction rolls back
         if (supply == Supply::End)
             break;
+        const QByteArray &group = record.group.isEmpty() ? importedGroup : record.group;
+        // The stored record with the same ID, when there is one.
+        bool idStored = false;
+        if (record.id) {
+            if (!byId.reset() || !byId.bind(1, *record.id))
+                return errorOf(c.db);
+            const int rc = byId.step();
+            if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+                return errorOf(c.db);
+            idStored = rc == SQLITE_ROW;
+        }
+        const bool sameTitle = idStored && byId.textBytes(3) == QByteArrayView(record.title);
+        const bool differing = sameTitle && byId.textBytes(4) != QByteArrayView(record.text);
+        if (differing) {
+            if (++counts.differing <= DifferingExamples)
+                counts.examples.push_back({*record.id, QString::fromUtf8(record.title)});
+        }
+        if (mode == ImportMode::Update && idStored) {
+            const auto equal = [&](int column, int storedColumn, QByteArrayView value) {
+                return !given(record, column) || byId.textBytes(storedColumn) == value;
+            };
+            const bool unchanged = (!given(record, 1) || byId.textBytes(1) == QByteArrayView(group) ||
+                                    (record.group.isEmpty() && byId.textBytes(1).isEmpty())) &&
+                                   equal(2, 2, record.category) && equal(3, 3, record.title) &&
+                                   equal(4, 4, record.text) && equal(6, 5, record.commonFlag);
+            if (unchanged) {
+                ++counts.skipped;
+                continue;
+            }
+            const qint64 rowid = byId.value(0).toLongLong();
+            const auto bindGiven = [&](int index, int column, QByteArrayView value) {
+                return given(record, column) ? update.bindText(index, value) : update.bind(index, QVariant());
+            };
+            if (!update.reset() || !update.bind(1, rowid) || !bindGiven(2, 1, group) ||
+                !bindGiven(3, 2, record.category) || !bindGiven(4, 3, record.title) ||
+                !bindGiven(5, 4, record.text) || !update.bindText(6, stamp) ||
+                !bindGiven(7, 6, record.commonFlag) || !update.run())
+                return errorOf(c.db);
+            stored.emplace(hashOf(record.title, record.text), rowid);
+            ++counts.updated;
+            continue;
+        }
         const auto known = isStored(record);
         if (!known)
             return errorOf(c.db);
@@ -601,14 +700,22 @@ LibraryStore::importRecords(const std::function<Supply(IncomingRecord &)> &sourc
             ++counts.skipped;
             continue;
         }
-        const auto key = freeKey(c.db, taken, record.id);
-        if (!key)
-            return {key.error(), key.detail()};
-        if (!insert.reset() || !insert.bind(1, key.value()) || !insert.bindText(2, record.group) ||
+        qint64 key = 0;
+        if (record.id && !idStored) {
+            key = *record.id;
+            keys.take(key);
+        } else if (const auto fresh = keys.draw()) {
+            key = *fresh;
+        } else {
+            counts.keysRanOut = keys.given();
+            return counts;
+        }
+        if (!insert.reset() || !insert.bind(1, key) || !insert.bindText(2, group) ||
             !insert.bindText(3, record.category) || !insert.bindText(4, record.title) ||
             !insert.bindText(5, record.text) || !insert.bindText(6, record.changeTime.value_or(stamp)) ||
             !insert.bindText(7, record.commonFlag) || !insert.run())
             return errorOf(c.db);
+        stored.emplace(hashOf(record.title, record.text), sqlite3_last_insert_rowid(c.db.handle()));
         ++counts.added;
     }
     if (!transaction.commit())

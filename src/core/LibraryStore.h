@@ -18,12 +18,14 @@
 #include <atomic>
 #include <functional>
 #include <optional>
+#include <vector>
 
 // One value of a stored row as the file holds it, for moving the whole
-// library: NULL, a whole number, or anything else with its text as UTF-8
-// bytes as SQLite gives it (valid during the visit only).
+// library: NULL, a whole number, a binary value (BLOB) with its bytes, or
+// anything else with its text as UTF-8 bytes as SQLite gives it (valid
+// during the visit only).
 struct StoredValue {
-    enum Kind { Null, Integer, Text } kind = Null;
+    enum Kind { Null, Integer, Text, Blob } kind = Null;
     QByteArrayView bytes;
 };
 
@@ -33,14 +35,39 @@ struct IncomingRecord {
     QByteArray group, category, title, text;
     std::optional<QByteArray> changeTime; // none: the time of the import
     QByteArray commonFlag;                // IsUsed as given
+    // The columns the source gives, one bit per column position; an update
+    // leaves the others as they are stored.
+    unsigned given = 0;
+};
+
+// How an import treats a record whose ID the library holds already: Add
+// stores it as a new record under a fresh key (unless its title and text are
+// stored), Update writes the file's values into the stored record.
+enum class ImportMode { Add, Update };
+
+// A record of the source whose ID and title equal a stored record's while
+// its text differs: added beside it, or written over it by an update.
+struct DifferingRecord {
+    qint64 id = 0;
+    QString title;
 };
 
 // What an import stored, and whether its source ran to the end.
 struct ImportCounts {
     qint64 added = 0;
-    qint64 skipped = 0;
+    qint64 skipped = 0; // title and text stored already (an update: nothing to change)
+    qint64 updated = 0;
+    qint64 differing = 0;                  // records of the kind DifferingRecord describes
+    std::vector<DifferingRecord> examples; // the first of them
+    // When a record needed a fresh key and none was left: how many of the
+    // range the import had given out (the source then stopped).
+    std::optional<qint64> keysRanOut;
     bool complete = false;
 };
+// Imports name at most this many differing records.
+constexpr int DifferingExamples = 10;
+// An imported record without a group is filed under this one.
+inline const QString ImportedGroup = QStringLiteral("未分组");
 
 class LibraryStore {
   public:
@@ -105,12 +132,17 @@ class LibraryStore {
     Outcome<> visitRows(const std::function<void(qint64 rows)> &count,
                         const std::function<bool(const StoredValue *values)> &visit) const;
     // Stores the records the source supplies, in one transaction. A record
-    // whose title and text equal those of a record stored before the import
-    // is skipped; a taken or missing ID gets a fresh unused key. Nothing is
-    // stored unless the source ends with Supply::End: a Supply::Stop leaves
-    // the library as it was and gives counts that are not complete.
+    // whose title and text equal those of a stored record (one stored before
+    // the import or by it) is skipped; a taken or missing ID gets a fresh
+    // unused key from 0 to 999999. In the Update mode a record whose ID is
+    // stored replaces the values of that record instead (the columns it
+    // gives, with a fresh change stamp), unless they are equal. An empty
+    // group becomes ImportedGroup. Nothing is stored unless the source ends
+    // with Supply::End: a Supply::Stop, a record left without a key or a
+    // failure leaves the library as it was, with counts that are not complete.
     enum class Supply { Record, End, Stop };
-    Outcome<ImportCounts> importRecords(const std::function<Supply(IncomingRecord &)> &source) const;
+    Outcome<ImportCounts> importRecords(const std::function<Supply(IncomingRecord &)> &source,
+                                        ImportMode mode = ImportMode::Add) const;
 
     // A key for a new text, drawn from 0 to 999999.
     static qint64 newKey();

@@ -8,6 +8,7 @@
 namespace {
 
 bool s_forceReadOnly = false;
+int s_lengthLimit = 0;
 
 } // namespace
 
@@ -24,6 +25,10 @@ void SqliteDb::close() {
 
 void SqliteDb::setForceReadOnly(bool on) {
     s_forceReadOnly = on;
+}
+
+void SqliteDb::setLengthLimit(int bytes) {
+    s_lengthLimit = bytes;
 }
 
 bool SqliteDb::openExisting(const QString &path, int busyMs) {
@@ -60,6 +65,8 @@ bool SqliteDb::open(const QString &absolutePath, int flags, int busyMs) {
     }
     sqlite3_extended_result_codes(m_db, 1);
     sqlite3_busy_timeout(m_db, busyMs);
+    if (s_lengthLimit > 0)
+        sqlite3_limit(m_db, SQLITE_LIMIT_LENGTH, s_lengthLimit);
     return true;
 }
 

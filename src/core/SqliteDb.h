@@ -42,6 +42,9 @@ class SqliteDb {
     // Tests emulate a write-protected library with this (chmod does not
     // protect a file from root).
     static void setForceReadOnly(bool on);
+    // Tests make a value too long for the library with this: the longest
+    // text or row a connection then takes (0: SQLite's own limit).
+    static void setLengthLimit(int bytes);
 
   private:
     bool open(const QString &path, int flags, int busyMs);

@@ -15,6 +15,8 @@ enum class StoreError {
     Unreadable,   // the system refused to open or write the file
     NoSuchRecord, // the ID names no record (any more)
     Refused,      // the library refused the change (a constraint, a full disk)
+    ReadOnly,     // the file, or its folder, may only be read
+    TooBig,       // a value is longer than the library can hold
 };
 
 // An outcome with a value on success; Outcome<> carries none.

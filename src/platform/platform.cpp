@@ -3,6 +3,7 @@
 #if !defined(_WIN32)
 #include <csignal>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -76,6 +77,29 @@ int terminationFd() {
     for (int sig : {SIGTERM, SIGHUP, SIGINT})
         ::sigaction(sig, &action, nullptr);
     return terminationPipe[0];
+}
+#endif
+
+#if defined(_WIN32)
+bool passesForeignLink(const std::string &) {
+    return false;
+}
+#else
+bool passesForeignLink(const std::string &absolutePath) {
+    const uid_t user = ::geteuid();
+    // Each name along the path, looked at without following it.
+    for (size_t end = absolutePath.find('/', 1);; end = absolutePath.find('/', end + 1)) {
+        const std::string name = absolutePath.substr(0, end);
+        const size_t slash = name.rfind('/');
+        const std::string folder = slash == 0 ? std::string("/") : name.substr(0, slash);
+        struct stat link = {}, parent = {};
+        if (!name.empty() && ::lstat(name.c_str(), &link) == 0 && S_ISLNK(link.st_mode) &&
+            ::stat(folder.c_str(), &parent) == 0 && (parent.st_mode & S_ISVTX) &&
+            (parent.st_mode & S_IWOTH) && link.st_uid != user && link.st_uid != parent.st_uid)
+            return true;
+        if (end == std::string::npos)
+            return false;
+    }
 }
 #endif
 

@@ -150,6 +150,14 @@ struct FileIdentity {
 };
 FileIdentity fileIdentity(const std::string &path);
 
+// Whether the way to the absolute path passes a symbolic link that lies in
+// a sticky folder anyone may write to (such as /tmp) and belongs neither to
+// this user nor to the folder's owner: a link another user may have planted
+// there, which the kernel's protected_symlinks rule would not follow. A file
+// written under such a name could land wherever that user chose. Always
+// false where links do not work this way (Windows).
+bool passesForeignLink(const std::string &absolutePath);
+
 // Termination requests from the session (SIGTERM, SIGHUP, SIGINT where the
 // session ends programs by signals): a descriptor that becomes readable when
 // one arrived, or -1 where the session asks otherwise. Installs the handlers

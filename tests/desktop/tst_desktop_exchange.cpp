@@ -1,6 +1,7 @@
 // 导出文本库… and 导入文本库… on a real desktop: chosen from the icon's menu,
-// the file named in the real file dialog, the file and the library read back
-// with the sqlite3 shell.
+// the file named in the real file dialog, the way of importing chosen in the
+// dialog that follows, the file and the library read back with the sqlite3
+// shell.
 #include "Desktop.h"
 
 #include <QtTest>
@@ -21,6 +22,17 @@ class DesktopExchange : public DesktopTest {
         key("Return");
         if (!waitUntil([&] { return gone(dialog); }, 2000))
             key("Return"); // the first went to the completion list
+        return waitUntil([&] { return gone(dialog); }, 3000);
+    }
+    // Chooses the way of importing (0: add, 1: update) in its dialog and starts the import.
+    bool chooseMode(int mode) {
+        const QString dialog = window("^导入方式$");
+        if (dialog.isEmpty())
+            return false;
+        activate(dialog);
+        if (mode == 1)
+            key("Down");
+        key("Return");
         return waitUntil([&] { return gone(dialog); }, 3000);
     }
     QString rows() {
@@ -56,8 +68,22 @@ class DesktopExchange : public DesktopTest {
         clickOn(icon, 3);
         menuItem(4);
         QVERIFY2(giveFile("导入文本库", file.fileName()), "no file dialog");
+        QVERIFY2(chooseMode(0), "no choice of the way to import");
         QVERIFY2(answer("Return", "^Vemo文本收集器$"), "no notice");
         QCOMPARE(rows(), before);
+
+        // A record edited outside: the update writes it over the stored one, adding nothing.
+        QFile edited(home() + "/edited.json");
+        QVERIFY(edited.open(QIODevice::WriteOnly));
+        edited.write("[{\"ID\":-2,\"CodeName\":\"c\",\"Code\":\"edited\"}]");
+        edited.close();
+        clickOn(icon, 3);
+        menuItem(4);
+        QVERIFY2(giveFile("导入文本库", edited.fileName()), "no file dialog");
+        QVERIFY2(chooseMode(1), "no choice of the way to import");
+        QVERIFY2(answer("Return", "^Vemo文本收集器$"), "no notice");
+        QCOMPARE(sql("SELECT count(*) || ':' || (SELECT Code FROM VBcode WHERE ID = -2) FROM VBcode"),
+                 QString("3:edited"));
     }
 };
 

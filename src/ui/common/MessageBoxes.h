@@ -46,5 +46,8 @@ QString describeReadFailure(StoreError error);
 
 // Why an export or import failed: the file, the line or record, what is wrong.
 QString describe(const exchange::Report &report);
+// What a successful export or import did: the counts, what an export could
+// not write as stored, the records an import found changed beside their ID.
+QString describeDone(const exchange::Report &report, bool exported, bool updating = false);
 
 } // namespace messages

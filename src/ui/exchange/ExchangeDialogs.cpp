@@ -4,13 +4,20 @@
 #include "Program.h"
 #include "common/MessageBoxes.h"
 
+#include <QButtonGroup>
 #include <QDate>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QPointer>
 #include <QProgressDialog>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QStandardPaths>
+#include <QVBoxLayout>
 #include <memory>
 
 namespace exchangedialogs {
@@ -58,6 +65,41 @@ class ProgressShown {
     std::unique_ptr<QProgressDialog> m_dialog;
 };
 
+// Asks how to import the file chosen: add its records, or update the records
+// with the same ID. None when cancelled.
+std::optional<ImportMode> askImportMode(QWidget *parent, const QString &path) {
+    QDialog dialog(parent);
+    dialog.setWindowTitle(QStringLiteral("导入方式"));
+    auto *layout = new QVBoxLayout(&dialog);
+    auto *file = new QLabel(QStringLiteral("要导入的文件：%1").arg(QDir::toNativeSeparators(path)));
+    file->setWordWrap(true);
+    layout->addWidget(file);
+    auto *add = new QRadioButton(QStringLiteral("只新增记录：标题和内容都与已有记录相同的跳过"));
+    auto *update = new QRadioButton(QStringLiteral("更新 ID 相同的记录（改成文件中的内容），其余的新增"));
+    QButtonGroup modes;
+    modes.addButton(add);
+    modes.addButton(update);
+    add->setChecked(true);
+    layout->addWidget(add);
+    layout->addWidget(update);
+    auto *note = new QLabel(QStringLiteral("两种方式都会列出 ID 和标题与已有记录相同而内容不同的记录。"
+                                           "导入要么全部完成，要么文本库不变。"));
+    note->setWordWrap(true);
+    note->setEnabled(false);
+    layout->addWidget(note);
+    auto *buttons = new QDialogButtonBox;
+    buttons->addButton(QStringLiteral("导入"), QDialogButtonBox::AcceptRole)->setDefault(true);
+    buttons->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    dialog.setMinimumWidth(420);
+    add->setFocus();
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return update->isChecked() ? ImportMode::Update : ImportMode::Add;
+}
+
 } // namespace
 
 void exportLibrary(QWidget *parent, const LibraryStore &library) {
@@ -85,34 +127,29 @@ bool importLibrary(QWidget *parent, const LibraryStore &library) {
     if (path.isEmpty())
         return false;
     lastFolder() = QFileInfo(path).absolutePath();
-    return importFrom(parent, library, path);
+    const auto mode = askImportMode(parent, path);
+    return mode && importFrom(parent, library, path, *mode);
 }
 
 void exportTo(QWidget *parent, const LibraryStore &library, const QString &path) {
     ProgressShown progress(parent, QStringLiteral("正在导出文本库…"));
     const auto report = exchange::exportLibrary(library, path, std::ref(progress));
     if (report.ok())
-        messages::notice(
-            parent,
-            QStringLiteral("已导出 %1 条记录到：\n%2").arg(report.added).arg(QDir::toNativeSeparators(path)));
+        messages::notice(parent, messages::describeDone(report, true));
     else if (report.problem != exchange::Problem::Cancelled)
         messages::notice(parent, QStringLiteral("导出失败：") + messages::describe(report));
 }
 
-bool importFrom(QWidget *parent, const LibraryStore &library, const QString &path) {
+bool importFrom(QWidget *parent, const LibraryStore &library, const QString &path, ImportMode mode) {
     ProgressShown progress(parent, QStringLiteral("正在导入文本库…"));
-    const auto report = exchange::importLibrary(library, path, std::ref(progress));
+    const auto report = exchange::importLibrary(library, path, std::ref(progress), mode);
     if (report.ok())
-        messages::notice(
-            parent,
-            QStringLiteral("导入完成：新增 %1 条记录，跳过 %2 条（文本库中已有标题和内容都相同的记录）。")
-                .arg(report.added)
-                .arg(report.skipped));
+        messages::notice(parent, messages::describeDone(report, false, mode == ImportMode::Update));
     else if (report.problem == exchange::Problem::Cancelled)
         messages::notice(parent, QStringLiteral("已取消导入，文本库没有改变。"));
     else
         messages::notice(parent, QStringLiteral("导入失败，文本库没有改变。\n") + messages::describe(report));
-    return report.added > 0;
+    return report.added > 0 || report.updated > 0;
 }
 
 } // namespace exchangedialogs
