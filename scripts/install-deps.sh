@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev libqt6sql6-sqlite libgl-dev libsqlite3-dev sqlite3
   libx11-dev libxtst-dev
   xvfb jwm openbox x11-utils xdotool xclip imagemagick fonts-wqy-microhei
-  xterm lxterminal # the terminals the desktop tests paste into
+  xterm lxterminal gnome-terminal gnome-console termit dbus-daemon # the terminals the desktop tests paste into
   desktop-file-utils libbenchmark-dev
   python3 unicode-data
 )

@@ -6,10 +6,13 @@ Unicode Han Database as Debian's unicode-data package ships it.
     tools/make_pinyin_table.py            regenerate the table
     tools/make_pinyin_table.py --check    fail when the committed table differs
 
-The readings of a character are those of kMandarin, kHanyuPinyin, kXHC1983 and
-kTGHZ2013 together (the last two hold the readings of simplified characters
-the first two lack, such as 会 kuai and 乐 yue), without tone marks and with ü
-written v. Only the Python standard library is used.
+The readings of a character are today's: those of kMandarin, kXHC1983 and
+kTGHZ2013 together (the last two hold every reading the modern dictionaries
+give, such as 会 kuai, 乐 yue and 重 chong, where kMandarin has one). The
+readings of kHanyuPinyin, which lists classical ones as well (省 xian, 肥 bi,
+离 chi), are taken only for a character none of those three fields reads.
+Readings are written without tone marks and with ü as v. Only the Python
+standard library is used.
 """
 
 import argparse
@@ -21,7 +24,9 @@ import unicodedata
 UNIHAN = "/usr/share/unicode/Unihan_Readings.txt.bz2"
 OUTPUT = pathlib.Path(__file__).resolve().parent.parent / "src" / "core" / "PinyinTable.cpp"
 FIRST, LAST = 0x3400, 0x9FFF
-FIELDS = ("kMandarin", "kHanyuPinyin", "kXHC1983", "kTGHZ2013")
+MODERN = ("kMandarin", "kXHC1983", "kTGHZ2013")
+CLASSICAL = "kHanyuPinyin"  # for a character the modern fields do not read
+FIELDS = MODERN + (CLASSICAL,)
 
 # The permission notice of the Unicode data files (Unicode License Agreement -
 # Data Files and Software, SPDX Unicode-DFS-2016), under which the Unicode 15.0
@@ -79,12 +84,12 @@ def field_readings(field, value):
 
 
 def read_unihan(path):
-    header, readings = [], {}
+    header, modern, classical = [], {}, {}
     with bz2.open(path, "rt", encoding="utf-8") as lines:
         for line in lines:
             line = line.rstrip("\n")
             if line.startswith("#"):
-                if not readings:
+                if not modern and not classical:
                     header.append(line[1:].strip())
                 continue
             if not line:
@@ -92,7 +97,10 @@ def read_unihan(path):
             code, field, value = line.split("\t", 2)
             cp = int(code[2:], 16)
             if field in FIELDS and FIRST <= cp <= LAST:
-                readings.setdefault(cp, set()).update(toneless(r) for r in field_readings(field, value))
+                into = modern if field in MODERN else classical
+                into.setdefault(cp, set()).update(toneless(r) for r in field_readings(field, value))
+    readings = dict(classical)
+    readings.update(modern)
     return header, readings
 
 
@@ -138,7 +146,8 @@ def render(path):
     out.extend(("//   " + h).rstrip() for h in source)
     out.append("//")
     out.append("// Modified: tone marks removed, ü written v, the readings of each character")
-    out.append("// merged across the fields above; characters outside U+3400 to U+9FFF left out.")
+    out.append("// merged across " + ", ".join(MODERN) + ", those of " + CLASSICAL + " taken only")
+    out.append("// for a character none of them reads; characters outside U+3400 to U+9FFF left out.")
     out.append("//")
     out.extend(("// " + line).rstrip() for line in NOTICE.split("\n"))
     out.append("")

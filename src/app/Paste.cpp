@@ -7,11 +7,54 @@
 #include <QDebug>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QMimeData>
 #include <QThread>
 
+#include <atomic>
+#include <functional>
+#include <memory>
 #include <vector>
 
 namespace {
+
+// The text as the clipboard offers it, counting the requests of other
+// programs: a program that asks which formats the clipboard offers, or for
+// the text, is answered from here.
+class OfferedText : public QMimeData {
+  public:
+    OfferedText(const QString &text, std::shared_ptr<std::atomic<int>> asked) : m_asked(std::move(asked)) {
+        setText(text);
+    }
+    QStringList formats() const override {
+        ++*m_asked;
+        return QMimeData::formats();
+    }
+
+  protected:
+    QVariant retrieveData(const QString &mimeType, QMetaType type) const override {
+        ++*m_asked;
+        return QMimeData::retrieveData(mimeType, type);
+    }
+
+  private:
+    std::shared_ptr<std::atomic<int>> m_asked;
+};
+
+// Serves the events that are no user input (on X11 the requests of other
+// programs for the clipboard our process owns), until done() or the time is
+// up; done()'s last answer.
+bool serveEventsUntil(const std::function<bool()> &done, int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        if (done())
+            return true;
+        if (clock.elapsed() >= timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 5);
+        QThread::msleep(2);
+    }
+}
 
 bool anyModifierHeld(platform::Platform &p) {
     return p.keyIsDown(platform::vk::Control) || p.keyIsDown(platform::vk::Shift) ||
@@ -34,16 +77,12 @@ std::vector<int> foreignModifiers(platform::PasteKeys keys) {
     return {Control, Shift, Menu};
 }
 
-// Waits, bounded, until no modifier is held. Events other than user input are
-// served meanwhile: on X11 our own process answers the target's request for
-// the clipboard, and it must not be stalled.
-void waitForModifierRelease(platform::Platform &p) {
-    QElapsedTimer clock;
-    clock.start();
-    while (anyModifierHeld(p) && clock.elapsed() < ModifierWaitMs) {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 5);
-        QThread::msleep(5);
-    }
+// Brings the target to the front and waits, bounded, until it is there,
+// answering clipboard requests meanwhile.
+bool activate(platform::Platform &p, platform::WindowId target) {
+    if (p.activateWindow(target, 0))
+        return true;
+    return serveEventsUntil([&] { return p.foregroundWindow() == target; }, ActivationTimeoutMs);
 }
 
 } // namespace
@@ -65,7 +104,10 @@ PasteKeyRules PasteRuleReader::read() {
 
 PasteOutcome pasteIntoTarget(const QString &text, platform::WindowId target, PasteRuleReader &rules) {
     QClipboard *clipboard = QGuiApplication::clipboard();
-    clipboard->setText(text);
+    QElapsedTimer sinceOffered;
+    sinceOffered.start();
+    const auto asked = std::make_shared<std::atomic<int>>(0);
+    clipboard->setMimeData(new OfferedText(text, asked));
     if (target == 0)
         return PasteOutcome::ClipboardOnly;
 
@@ -77,19 +119,30 @@ PasteOutcome pasteIntoTarget(const QString &text, platform::WindowId target, Pas
     const platform::PasteKeys keys = rules.read().keysFor(p.windowClass(target));
     // xterm and rxvt-unicode paste the primary selection on Shift+Insert.
     if (keys == platform::PasteKeys::ShiftInsert && clipboard->supportsSelection())
-        clipboard->setText(text, QClipboard::Selection);
-    if (!p.activateWindow(target, ActivationTimeoutMs))
+        clipboard->setMimeData(new OfferedText(text, asked), QClipboard::Selection);
+    // Until the keystroke is sent, the clipboard's requests are answered: a
+    // terminal such as GNOME Terminal asks the new owner which formats it
+    // offers as soon as the clipboard changes, and acts on its paste key only
+    // once it knows. A program that asks at once has done so by the time the
+    // target is in front, or shortly after; one that never asks costs the
+    // short wait once.
+    if (!activate(p, target))
         return PasteOutcome::ActivationRefused;
+    serveEventsUntil([&] { return *asked > 0 || sinceOffered.elapsed() >= ClipboardAskWaitMs; },
+                     ClipboardAskWaitMs);
+    // Our answer reaches the server before the keystroke does.
+    QGuiApplication::sync();
 
     if (anyModifierHeld(p)) {
-        waitForModifierRelease(p);
+        // Waits, bounded, until no modifier is held.
+        serveEventsUntil([&] { return !anyModifierHeld(p); }, ModifierWaitMs);
         // The text stays on the clipboard for a paste by hand.
         for (int modifier : foreignModifiers(keys))
             if (p.keyIsDown(modifier))
                 return PasteOutcome::ModifierHeld;
         // The wait let events through: make sure the target is still in front.
         const platform::WindowId front = p.foregroundWindow();
-        if (front != 0 && front != target && !p.activateWindow(target, ActivationTimeoutMs))
+        if (front != 0 && front != target && !activate(p, target))
             return PasteOutcome::ActivationRefused;
     }
 

@@ -24,6 +24,9 @@ enum class PasteOutcome {
 // modifier is waited for before the paste.
 constexpr int ActivationTimeoutMs = 500;
 constexpr int ModifierWaitMs = 1000;
+// How long, counted from setting the clipboard, the target may take to ask
+// for what the clipboard offers before the keystroke goes out.
+constexpr int ClipboardAskWaitMs = 60;
 
 // The user's paste keystroke rules as the settings hold them at each paste. A
 // malformed line is named on stderr the first time this reader meets it.

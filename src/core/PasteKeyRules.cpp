@@ -90,10 +90,14 @@ PasteKeys PasteKeyRules::keysFor(const platform::WindowClass &windowClass) const
 
 const std::vector<PasteKeyRule> &PasteKeyRules::builtIn() {
     // The class part of WM_CLASS as each program sets it (GNOME Terminal's
-    // instance is gnome-terminal-server, Terminology's "main"); on Windows
-    // the class of the top-level window.
+    // instance is gnome-terminal-server, Terminology's "main", mlterm's
+    // "xterm"); on Windows the class of the top-level window.
     static const std::vector<PasteKeyRule> table = {
         {"Gnome-terminal", PasteKeys::CtrlShiftV},
+        {"kgx", PasteKeys::CtrlShiftV}, // GNOME Console
+        {"yakuake", PasteKeys::CtrlShiftV},
+        {"cool-retro-term", PasteKeys::CtrlShiftV},
+        {"Zutty", PasteKeys::CtrlShiftV},
         {"konsole", PasteKeys::CtrlShiftV},
         {"Xfce4-terminal", PasteKeys::CtrlShiftV},
         {"Mate-terminal", PasteKeys::CtrlShiftV},
@@ -115,6 +119,10 @@ const std::vector<PasteKeyRule> &PasteKeyRules::builtIn() {
         {"XTerm", PasteKeys::ShiftInsert},
         {"UXTerm", PasteKeys::ShiftInsert}, // xterm started as uxterm
         {"URxvt", PasteKeys::ShiftInsert},  // rxvt-unicode, urxvt, urxvtc
+        {"Termit", PasteKeys::ShiftInsert}, // Ctrl+Shift+V types ^V there
+        {"mlterm", PasteKeys::ShiftInsert},
+        {"Pterm", PasteKeys::ShiftInsert}, // PuTTY's terminal on X11
+        {"Eterm", PasteKeys::ShiftInsert},
         {"mintty", PasteKeys::ShiftInsert}, // Git Bash, Cygwin, MSYS2
         {"PuTTY", PasteKeys::ShiftInsert},
         // The Windows console and Windows Terminal take Ctrl+V.

@@ -109,6 +109,12 @@ RecordTable RecordTable::Builder::finish(bool complete) {
     d.complete = complete;
     d.starts.push_back(d.block.size());
     d.order = listOrder(st.commons, st.stamps);
+    d.tied.assign(d.order.size(), false);
+    for (size_t row = 1; row < d.order.size(); ++row) {
+        const size_t a = size_t(d.order[row - 1]), b = size_t(d.order[row]);
+        d.tied[row] = compareStored(st.commons[a], st.commons[b]) == 0 &&
+                      compareStored(st.stamps[a], st.stamps[b]) == 0;
+    }
     st.commons = {};
     st.stamps = {};
     d.rows.resize(d.order.size());

@@ -22,6 +22,9 @@ class RecordTable {
 
     int size() const { return m_data ? int(m_data->order.size()) : 0; }
     bool isEmpty() const { return size() == 0; }
+    // The row's common flag and change stamp equal those of the row before:
+    // the library's order leaves the two rows in no order of their own.
+    bool tiesWithPrevious(int row) const { return m_data && m_data->tied[size_t(row)]; }
     // The library holds no record at all (a first screen may be empty while
     // the library is not: then it lists categories beside "常用").
     bool libraryIsEmpty() const { return isEmpty() && categories().size() == 1; }
@@ -93,6 +96,7 @@ class RecordTable {
         std::vector<bool> special;
         std::vector<int> order; // list row -> record
         std::vector<int> rows;  // record -> list row
+        std::vector<bool> tied; // list row -> tiesWithPrevious
         QStringList categories;
         qsizetype longest = 0;
     };

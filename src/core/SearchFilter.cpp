@@ -33,7 +33,7 @@ bool isLiteral(const QString &search) {
 void SearchFilter::setTable(RecordTable table) {
     m_table = std::make_shared<const RecordTable>(std::move(table));
     ++m_tableGeneration;
-    m_lastSearch = {};
+    m_searches = {};
 }
 
 void SearchFilter::clearTable() {
@@ -120,8 +120,6 @@ bool SearchFilter::load(const QString &filter, bool search, const QString &searc
     m_titleOverrides.clear();
     m_lastUsed.clear();
     m_shown = m_table;
-    LastSearch previous = std::move(m_lastSearch);
-    m_lastSearch = {};
     const RecordTable &table = *m_table;
 
     if (table.libraryIsEmpty()) {
@@ -169,13 +167,29 @@ bool SearchFilter::load(const QString &filter, bool search, const QString &searc
     const bool literal = isLiteral(searchText);
     // Latin letters and digits also find the titles that spell them in pinyin.
     const PinyinMatcher pinyin(m_pinyinSearch ? QStringView(searchText) : QStringView());
-    // A text holding the longer search holds the shorter one it extends; a
-    // title spelling a pinyin search spells each of its beginnings.
-    const bool spelledBefore = !previous.pinyin.isEmpty() && pinyin.query().startsWith(previous.pinyin);
-    const bool extends = lowered.contains(previous.lowered) && (!pinyin.isActive() || spelledBefore);
-    const bool narrow = literal && previous.valid && previous.generation == m_tableGeneration &&
-                        previous.filter == filter && extends;
-    const std::vector<int> *candidates = narrow ? &previous.matches : nullptr;
+
+    // What the searches before this one found: drop those this one does not
+    // extend (a text holding the longer search holds the shorter one it
+    // extends; a title spelling a pinyin search spells each beginning of its
+    // key); the last one left either is this search or narrows it.
+    SearchMemory &memory = m_searches;
+    if (!literal || memory.generation != m_tableGeneration || memory.filter != filter)
+        memory = {m_tableGeneration, filter, {}, 0};
+    const auto extends = [&](const PastSearch &past) {
+        return lowered.contains(past.lowered) &&
+               (!pinyin.isActive() || (!past.pinyin.isEmpty() && pinyin.key().startsWith(past.pinyin)));
+    };
+    while (!memory.chain.empty() && !extends(memory.chain.back())) {
+        memory.kept -= memory.chain.back().matches.size();
+        memory.chain.pop_back();
+    }
+    const PastSearch *previous = memory.chain.empty() ? nullptr : &memory.chain.back();
+    if (previous && previous->lowered == lowered && previous->pinyin == pinyin.key()) {
+        for (const int r : previous->matches)
+            add(r);
+        return true;
+    }
+    const std::vector<int> *candidates = previous ? &previous->matches : nullptr;
 
     std::vector<char> shown;
     if (pattern.minimumLength() > table.longestEntry())
@@ -185,11 +199,16 @@ bool SearchFilter::load(const QString &filter, bool search, const QString &searc
     else
         shown = matchPattern(lowered, candidates);
     if (pinyin.isActive()) {
-        // The titles, decoded one by one into the same buffer.
+        // The titles, decoded one by one into the same buffer; a title of
+        // fewer bytes than the search needs characters is not decoded.
+        const qsizetype fewestBytes =
+            (pinyin.length() + PinyinMatcher::LongestReading - 1) / PinyinMatcher::LongestReading;
         QString title;
         QStringDecoder decoder(QStringDecoder::Utf8);
         const auto spells = [&](int r) {
             const QByteArrayView bytes = table.titleBytes(r);
+            if (bytes.size() < fewestBytes)
+                return false;
             title.resize(bytes.size());
             QChar *end = decoder.appendToBuffer(title.data(), bytes);
             title.truncate(end - title.constData());
@@ -206,16 +225,69 @@ bool SearchFilter::load(const QString &filter, bool search, const QString &searc
         }
     }
     std::vector<int> matches;
-    for (int r = 0; r < n; ++r) {
-        if (shown[size_t(r)] || named(r)) {
-            add(r);
-            if (literal)
-                matches.push_back(r);
+    for (int r = 0; r < n; ++r)
+        if (shown[size_t(r)] || named(r))
+            matches.push_back(r);
+    matches = ordered(std::move(matches), lowered, pinyin);
+    for (const int r : matches)
+        add(r);
+    if (literal) {
+        memory.kept += matches.size();
+        memory.chain.push_back({lowered, pinyin.key(), std::move(matches)});
+        // The oldest searches go first when the chain holds too much.
+        constexpr size_t MostKept = 1 << 20;
+        while (memory.kept > MostKept && memory.chain.size() > 1) {
+            memory.kept -= memory.chain.front().matches.size();
+            memory.chain.erase(memory.chain.begin());
         }
     }
-    if (literal)
-        m_lastSearch = {true, m_tableGeneration, filter, lowered, pinyin.query(), std::move(matches)};
     return true;
+}
+
+std::vector<int> SearchFilter::ordered(std::vector<int> matches, const QString &lowered,
+                                       const PinyinMatcher &pinyin) const {
+    const RecordTable &table = *m_table;
+    const char16_t *lower = wildcard::lowerTable();
+    QString title;
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const auto startsWithSearch = [&](int r) {
+        const QByteArrayView bytes = table.titleBytes(r);
+        title.resize(bytes.size());
+        QChar *end = decoder.appendToBuffer(title.data(), bytes);
+        title.truncate(end - title.constData());
+        bool literally = title.size() >= lowered.size();
+        for (qsizetype i = 0; literally && i < lowered.size(); ++i)
+            literally = lower[title[i].unicode()] == lowered[i].unicode();
+        return literally || pinyin.matchesAtStart(title);
+    };
+    // Matches in one run of tied rows of the table: every row after the
+    // first match up to the second ties with the row before it.
+    const auto tied = [&](int a, int b) {
+        for (int r = a + 1; r <= b; ++r)
+            if (!table.tiesWithPrevious(r))
+                return false;
+        return true;
+    };
+    std::vector<int> later;
+    for (size_t first = 0; first < matches.size();) {
+        size_t last = first + 1;
+        while (last < matches.size() && tied(matches[last - 1], matches[last]))
+            ++last;
+        if (last - first > 1) {
+            // The titles that start with the search first, each part in list order.
+            later.clear();
+            size_t to = first;
+            for (size_t i = first; i < last; ++i) {
+                if (startsWithSearch(matches[i]))
+                    matches[to++] = matches[i];
+                else
+                    later.push_back(matches[i]);
+            }
+            std::copy(later.begin(), later.end(), matches.begin() + qsizetype(to));
+        }
+        first = last;
+    }
+    return matches;
 }
 
 QString SearchFilter::text(int row, int column) const {

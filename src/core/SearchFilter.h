@@ -38,6 +38,8 @@ constexpr QChar LastUsedSeparator = QChar(0x0008);
 
 enum class RowColour { Normal, LastUsed, Special };
 
+class PinyinMatcher;
+
 class SearchFilter {
   public:
     void setTable(RecordTable table);
@@ -108,14 +110,24 @@ class SearchFilter {
     bool m_readFailed = false;
     bool m_pinyinSearch = true;
 
-    // The last search without wildcards: typing one more letter can only
-    // narrow it, so the next search tries its matches alone.
-    struct LastSearch {
-        bool valid = false;
+    // The searches without wildcards that led to the last one, each
+    // extending the one before it: typing one more letter can only narrow the
+    // last, so the next search tries its matches alone; Backspace comes back
+    // to one of them and lists its matches again.
+    struct PastSearch {
+        QString lowered;
+        QString pinyin;           // the pinyin key; empty when pinyin did not apply
+        std::vector<int> matches; // table rows, in the order listed
+    };
+    struct SearchMemory {
         int generation = 0;
         QString filter;
-        QString lowered;
-        QByteArray pinyin;        // the pinyin query; empty when pinyin did not apply
-        std::vector<int> matches; // table rows
-    } m_lastSearch;
+        std::vector<PastSearch> chain;
+        size_t kept = 0; // matches held by the chain
+    } m_searches;
+    // The matches in the order listed: list order, except that among rows the
+    // library's order leaves unordered, a title that starts with the search
+    // comes before one that holds it further on.
+    std::vector<int> ordered(std::vector<int> matches, const QString &lowered,
+                             const PinyinMatcher &pinyin) const;
 };

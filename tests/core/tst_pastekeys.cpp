@@ -18,6 +18,11 @@ class TestPasteKeys : public QObject {
             {"", "xterm", "XTerm", PasteKeys::ShiftInsert},
             {"", "gnome-terminal-server", "Gnome-terminal", PasteKeys::CtrlShiftV},
             {"", "main", "terminology", PasteKeys::CtrlShiftV},
+            {"", "kgx", "kgx", PasteKeys::CtrlShiftV},        // GNOME Console
+            {"", "termit", "Termit", PasteKeys::ShiftInsert}, // Ctrl+Shift+V types ^V
+            {"", "pterm", "Pterm", PasteKeys::ShiftInsert},   // Ctrl+Shift+V types ^V
+            {"", "xterm", "mlterm", PasteKeys::ShiftInsert},
+            {"", "yakuake", "yakuake", PasteKeys::CtrlShiftV},
             {"", "", "mintty", PasteKeys::ShiftInsert}, // Windows: the class alone
             {"", "", "ConsoleWindowClass", PasteKeys::CtrlV},
             {"", "", "MinTTY", PasteKeys::ShiftInsert},             // any case

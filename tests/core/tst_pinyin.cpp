@@ -7,29 +7,53 @@
 
 #include <QRandomGenerator>
 #include <QTest>
+#include <algorithm>
 #include <vector>
 
 namespace {
 
 // Every way to spell one character (a code point): each prefix of each reading,
-// ü also as u; a character without readings as its ASCII form, if any.
+// ü also as u, and a Chinese character itself; a character without readings
+// as its ASCII form, if any.
 QStringList spellings(const QString &character) {
     const char32_t c = character.toUcs4().value(0);
     QStringList out;
     for (const QString &reading : c <= 0xFFFF ? PinyinMatcher::readings(char16_t(c)) : QStringList())
         for (qsizetype k = 1; k <= reading.size(); ++k)
             out << reading.left(k) << QString(reading.left(k)).replace(u'v', u'u');
+    if (!out.isEmpty())
+        out << character;
     if (const char letter = c <= 0xFFFF ? PinyinMatcher::latin(char16_t(c)) : 0; out.isEmpty() && letter)
         out << QString(QChar(letter));
     out.removeDuplicates();
     return out;
 }
 
-// The reference: some run of the title's characters spells the search text.
-bool reference(const QStringList &title, const QString &search) {
+// The reference: some run of the title's characters, spaces and punctuation
+// left out, spells the search text, no reading running past a space or an
+// apostrophe of the search.
+bool reference(const QStringList &titleCharacters, const QString &search, bool atStart = false) {
+    QStringList title;
+    for (const QString &c : titleCharacters)
+        if (c.size() != 1 || !PinyinMatcher::isPassedOver(c[0].unicode()))
+            title << c;
     QString query;
-    for (QChar c : search)
-        query += QChar(PinyinMatcher::latin(c.unicode()));
+    std::vector<char> breakAt{0};
+    for (QChar c : search) {
+        if (c == u' ' || c == u'\'' || c == QChar(0x3000) || c == QChar(0x2019)) {
+            breakAt.back() = !query.isEmpty();
+            continue;
+        }
+        const char letter = PinyinMatcher::latin(c.unicode());
+        query += letter ? QChar(letter) : c == QChar(0xFC) ? QChar(u'v') : c;
+        breakAt.push_back(0);
+    }
+    const auto crossesBreak = [&](qsizetype p, qsizetype length) {
+        for (qsizetype k = p + 1; k < p + length; ++k)
+            if (breakAt[size_t(k)])
+                return true;
+        return false;
+    };
     std::vector<char> failed(size_t((title.size() + 1) * (query.size() + 1)));
     const auto from = [&](auto &self, qsizetype i, qsizetype p) -> bool {
         if (p == query.size())
@@ -37,12 +61,13 @@ bool reference(const QStringList &title, const QString &search) {
         if (i == title.size() || failed[size_t(i * (query.size() + 1) + p)])
             return false;
         for (const QString &s : spellings(title[i]))
-            if (QStringView(query).sliced(p).startsWith(s) && self(self, i + 1, p + s.size()))
+            if (QStringView(query).sliced(p).startsWith(s) && !crossesBreak(p, s.size()) &&
+                self(self, i + 1, p + s.size()))
                 return true;
         failed[size_t(i * (query.size() + 1) + p)] = 1;
         return false;
     };
-    for (qsizetype i = 0; i < title.size(); ++i)
+    for (qsizetype i = 0; i < (atStart ? std::min<qsizetype>(1, title.size()) : title.size()); ++i)
         if (!query.isEmpty() && from(from, i, 0))
             return true;
     return false;
@@ -95,6 +120,25 @@ class TestPinyin : public QObject {
             {"", {}, {"a", "h"}},
             // Longer than a machine word: 66 and 70 letters.
             {longRun, {QString("shuang").repeated(11), QString(20, u's')}, {QString("shuang").repeated(21)}},
+            // Spaces and apostrophes end a syllable, in either width; Chinese characters stand for
+            // themselves; ü is v.
+            {"会议纪要模板",
+             {"hui yi", "hy jy", "hui'yi", "HUI YI", "hui　yi", "hui’yi", " hy", "hy ", "会议jy", "会yjy",
+              "议jiyao"},
+             {"hu iyi", "h uiyi", "会议jx", "会jy", "huiy ijy"}},
+            {"西安地图", {"xi'an", "Xi'An", "xi an", "xian", "xa", "西an", "xi安"}, {"xia'n", "x'ian"}},
+            {"先生", {"xian", "xians", "xi'", "xi"}, {"xi'an", "xi an", "xia'n"}},
+            {"重庆火锅", {"chong qing", "重qing", "cq", "zhongqing", "重庆hg"}, {"重q ing", "庆重"}},
+            {"绿色", {"lü", "lǜse", "LÜ", "lv se"}, {"lüe"}},
+            // Spaces and punctuation in a title, full-width or not, are passed over.
+            {"微信号：abc", {"wxhabc", "wxh abc", "xhab", "wxh"}, {"wxhbc"}},
+            {"微信号: abc。", {"wxhabc", "habc"}, {"wxhac"}},
+            {"重要 会议", {"zyhy", "zhongyaohuiyi"}, {}},
+            // Today's readings only (not 合 ge + 肥 bi, 省 xian, 洋 xiang, 离 chi), every one of them.
+            {"合肥", {"hf", "hefei", "gf"}, {"gb", "hb"}},
+            {"省长", {"sz", "xz", "shengchang", "xingzhang"}, {"xian", "xianz"}},
+            {"刘洋", {"ly", "liuyang"}, {"xian", "lx"}},
+            {"离职交接清单", {"lzjjqd", "qingdan", "qingchan", "jjqs"}, {"cq", "czj", "jc"}},
         };
         for (const auto &c : cases) {
             for (const QString &search : c.yes + c.no) {
@@ -104,11 +148,32 @@ class TestPinyin : public QObject {
                          qPrintable(QStringLiteral("\"%1\" in \"%2\"").arg(search, c.title)));
             }
         }
-        QCOMPARE(PinyinMatcher::readings(u'行'), (QStringList{"hang", "heng", "xing"}));
-        QCOMPARE(PinyinMatcher::readings(u'略'), QStringList{"lve"});
-        QVERIFY(PinyinMatcher::readings(u'〇').isEmpty() && PinyinMatcher::readings(u'a').isEmpty());
-        // Pinyin applies to Latin letters and digits alone.
-        for (const QString search : {"", "hy ", "hy*", "h?", "会议", "hy-jy", "ｈ　"})
+        const struct {
+            char16_t character;
+            QStringList readings;
+        } readings[] = {
+            {u'行', {"hang", "heng", "xing"}},
+            {u'略', {"lve"}},
+            {u'会', {"hui", "kuai"}},
+            {u'乐', {"le", "yue"}},
+            {u'重', {"chong", "zhong"}},
+            {u'单', {"chan", "dan", "shan"}},
+            {u'合', {"ge", "he"}},
+            {u'肥', {"fei"}},
+            {u'省', {"sheng", "xing"}},
+            {u'〇', {}},
+            {u'a', {}},
+        };
+        for (const auto &r : readings)
+            QVERIFY2(PinyinMatcher::readings(r.character) == r.readings,
+                     qPrintable(QString(QChar(r.character)) + ": " +
+                                PinyinMatcher::readings(r.character).join(',')));
+        // No reading is longer than the bound the search relies on.
+        for (char16_t c = 0x3400; c <= 0x9FFF; ++c)
+            for (const QString &reading : PinyinMatcher::readings(c))
+                QVERIFY(reading.size() <= PinyinMatcher::LongestReading);
+        // Pinyin needs a letter or digit, and only letters, breaks and Chinese characters besides.
+        for (const QString search : {"", " ", "'", "hy*", "h?", "会议", "hy-jy", "a+b", "〇a", "ｈ！"})
             QVERIFY2(!PinyinMatcher(search).isActive() && !PinyinMatcher(search).matches(u"会议"),
                      qPrintable(search));
     }
@@ -118,7 +183,7 @@ class TestPinyin : public QObject {
     void agreesWithTheReference() {
         QRandomGenerator rng(2024);
         QStringList alphabet;
-        for (const char32_t c : U"会行重长乐绿女略儿阿嗯双庄银要aAhHｈＵv1１ -〇\U00020000\U0001F600")
+        for (const char32_t c : U"会行重长乐绿女略儿阿嗯双庄银要aAhHｈＵv1１ -〇：\U00020000\U0001F600")
             if (c)
                 alphabet << QString::fromUcs4(&c, 1);
         int counts[2] = {};
@@ -130,22 +195,32 @@ class TestPinyin : public QObject {
             for (int n = longRound ? 30 + int(rng.bounded(10)) : int(rng.bounded(9)); n > 0; --n)
                 title << alphabet[int(rng.bounded(longRound ? 15 : int(alphabet.size())))];
             QString search;
-            const QString letters = QStringLiteral("ahuinvgxeHU1");
+            // Letters, breaks (a space or an apostrophe, anywhere), ü and a Chinese character.
+            const QString letters = QStringLiteral("ahuinvgxeHU1 'ü会");
             if (!longRound && (rng.bounded(3) == 0 || title.isEmpty())) {
                 for (int n = 1 + int(rng.bounded(5)); n > 0; --n)
-                    search += letters[rng.bounded(12)];
+                    search += letters[rng.bounded(int(letters.size()))];
             } else {
                 for (qsizetype i = longRound ? 0 : rng.bounded(int(title.size())); i < title.size(); ++i) {
                     const QStringList ways = spellings(title[i]);
-                    if (ways.isEmpty() || (!longRound && rng.bounded(3) == 0))
+                    if (!longRound && rng.bounded(3) == 0)
                         break;
-                    search += ways[int(rng.bounded(int(ways.size())))];
+                    if (!ways.isEmpty())
+                        search += ways[int(rng.bounded(int(ways.size())))];
+                    if (rng.bounded(4) == 0)
+                        search += letters[12 + rng.bounded(2)];
                 }
-                if (longRound && rng.bounded(2))
+                if (!search.isEmpty() && longRound && rng.bounded(2))
                     search[rng.bounded(int(search.size()))] = letters[rng.bounded(12)];
             }
-            const bool want = reference(title, search);
-            if (PinyinMatcher(search).matches(title.join(QString())) != want)
+            const PinyinMatcher matcher(search);
+            const bool active = std::any_of(search.begin(), search.end(), [](QChar c) {
+                return PinyinMatcher::latin(c.unicode()) || c == QChar(0xFC);
+            });
+            QCOMPARE(matcher.isActive(), active);
+            const bool want = active && reference(title, search);
+            if (matcher.matches(title.join(QString())) != want ||
+                matcher.matchesAtStart(title.join(QString())) != (active && reference(title, search, true)))
                 QFAIL(qPrintable(QStringLiteral("\"%1\" in \"%2\"").arg(search, title.join(QString()))));
             ++counts[want];
         }
@@ -186,6 +261,83 @@ class TestPinyin : public QObject {
         // Pinyin may spell more letters than any entry has characters.
         filter.setTable(tableOf({{"1", "会议纪要", ""}}));
         QCOMPARE(found("huiyijiyao"), (QStringList{"99", "1"}));
+    }
+
+    // Among records the library's order leaves unordered (the same common flag and change
+    // stamp), a title that starts with the search comes first; the order stays otherwise.
+    void titlesStartingWithTheSearchComeFirstAmongTies() {
+        RecordTable::Builder builder;
+        const struct {
+            int id;
+            const char *title, *stamp, *flag;
+        } records[] = {
+            {1, "陕西西安", "20240101000000", "常用"}, {2, "西安地图", "20240101000000", "常用"},
+            {3, "我的西安", "20230101000000", ""},     {4, "Xian notes", "20230101000000", ""},
+            {5, "西安旅游", "20230101000000", ""},     {6, "西安行程", "20220101000000", ""},
+            {7, "去西安", "20220101000000", ""},       {8, "老西安", "20210101000000", ""},
+            {9, "  ：西安小吃", "20200101000000", ""},
+        };
+        for (const auto &r : records)
+            builder.add(r.id, "g", QByteArray(r.title), "", QString::fromLatin1(r.stamp),
+                        QString::fromUtf8(r.flag));
+        SearchFilter filter;
+        filter.setTable(builder.finish(true));
+        const auto found = [&](const QString &search) {
+            filter.load(QStringLiteral("*"), true, search, QString());
+            QStringList ids;
+            for (int r = 0; r < filter.rowCount(); ++r)
+                ids << filter.text(r, col::Id);
+            return ids.join(' ');
+        };
+        QCOMPARE(found("xian"), QStringLiteral("2 1 4 5 3 6 7 8 9"));
+        QCOMPARE(found("西安"), QStringLiteral("2 1 5 3 6 7 8 9"));
+        QCOMPARE(found("xi'an"), QStringLiteral("2 1 4 5 3 6 7 8 9"));
+        QCOMPARE(found("xian"), QStringLiteral("2 1 4 5 3 6 7 8 9")); // Backspace: the same order
+        QCOMPARE(found("an"), QStringLiteral("1 2 3 4 5 6 7 8 9"));   // no title starts with it
+    }
+
+    // Typing on, Backspace and edits anywhere reuse what the searches before found: the rows
+    // are always those of the same search made afresh.
+    void searchesAsTypedListWhatAFreshSearchLists() {
+        QRandomGenerator rng(22);
+        const QStringList words = {"会议", "纪要", "西安", "先", "重庆", "hui",
+                                   "xian", "Q",    "：",   " ",  "乐",   "绿"};
+        QList<Rec> records;
+        for (int i = 0; i < 80; ++i) {
+            QString title;
+            for (int n = 1 + int(rng.bounded(4)); n > 0; --n)
+                title += words[int(rng.bounded(int(words.size())))];
+            records.push_back({QString::number(i + 1), title, rng.bounded(4) == 0 ? "hy jy xi'an" : ""});
+        }
+        const RecordTable table = tableOf(records);
+        SearchFilter typed;
+        typed.setTable(table);
+        const auto rows = [](const SearchFilter &f) {
+            QStringList ids;
+            for (int r = 0; r < f.rowCount(); ++r)
+                ids << f.text(r, col::Id);
+            return ids;
+        };
+        const QString keys = QStringLiteral("huiyjxaq '会重乐lv*");
+        QString text;
+        bool pinyinOn = true;
+        for (int step = 0; step < 3000; ++step) {
+            const int what = int(rng.bounded(10));
+            if (what < 6)
+                text += keys[int(rng.bounded(int(keys.size())))];
+            else if (what < 9)
+                text.chop(1);
+            else if (!text.isEmpty())
+                text.remove(int(rng.bounded(int(text.size()))), 1);
+            if (rng.bounded(50) == 0)
+                typed.setPinyinSearch(pinyinOn = !pinyinOn);
+            typed.load(QStringLiteral("*"), true, text, QString());
+            SearchFilter fresh;
+            fresh.setTable(table);
+            fresh.setPinyinSearch(pinyinOn);
+            fresh.load(QStringLiteral("*"), true, text, QString());
+            QCOMPARE(rows(typed).join(' '), rows(fresh).join(' '));
+        }
     }
 };
 

@@ -1,6 +1,11 @@
 // Ctrl+E into terminals on a real desktop: xterm gets Shift+Insert and reads
-// the primary selection, LXTerminal gets Ctrl+Shift+V; Ctrl+V would put a
-// control character there instead of the text. Each terminal runs cat into a
+// the primary selection, termit Shift+Insert and the clipboard, LXTerminal,
+// GNOME Terminal and GNOME Console Ctrl+Shift+V; Ctrl+V would put a control
+// character there instead of the text. GNOME Terminal asks the clipboard's new
+// owner which formats it offers as soon as the clipboard changes, and acts on
+// the keystroke only once it was answered. The GNOME terminals run on a
+// session bus the test starts, without the accessibility bus, so that nothing
+// they start outlives the test. Each terminal runs cat into a
 // file with the terminal's line buffering off (stty -icanon), so every byte
 // the paste delivers reaches the file at once: no Enter or Ctrl+D has to end
 // the last line, and none can overtake the paste. The terminal turns each LF
@@ -32,17 +37,36 @@ class DesktopTerminals : public DesktopTest {
 
   private slots:
     void pasteIntoATerminal_data() {
-        QTest::addColumn<QString>("program");
-        QTest::addColumn<QStringList>("options");
-        QTest::newRow("xterm") << "xterm" << QStringList{"-e", "sh", "-c"};
-        QTest::newRow("LXTerminal") << "lxterminal" << QStringList{"--no-remote", "-e"};
+        QTest::addColumn<QString>("program"); // the terminal, which must be installed
+        QTest::addColumn<QStringList>("command");
+        QTest::addColumn<bool>("quoted");         // its -e takes one command line
+        QTest::addColumn<QString>("windowClass"); // found by class, else by the process
+        const QStringList bus{"<bus>"};           // on the session bus the test starts
+        QTest::newRow("xterm") << "xterm" << QStringList{"xterm", "-e", "sh", "-c"} << false << "";
+        QTest::newRow("LXTerminal") << "lxterminal" << QStringList{"lxterminal", "--no-remote", "-e"} << true
+                                    << "";
+        QTest::newRow("GNOME Terminal")
+            << "gnome-terminal" << bus + QStringList{"gnome-terminal", "--wait", "--", "sh", "-c"} << false
+            << "^Gnome-terminal$";
+        QTest::newRow("GNOME Console")
+            << "kgx" << bus + QStringList{"kgx", "--", "sh", "-c"} << false << "^kgx$";
+        QTest::newRow("termit") << "termit" << QStringList{"termit", "-e"} << true << "";
     }
     void pasteIntoATerminal() {
         QFETCH(QString, program);
-        QFETCH(QStringList, options);
+        QFETCH(QStringList, command);
+        QFETCH(bool, quoted);
+        QFETCH(QString, windowClass);
         if (QStandardPaths::findExecutable(program).isEmpty())
             QFAIL(qPrintable(program + " is not installed (scripts/install-deps.sh installs it)"));
-        const bool quoted = program == "lxterminal"; // its -e takes one command line
+        if (command.first() == "<bus>") {
+            const QString address = "unix:path=" + home() + "/bus";
+            startProgram("dbus-daemon", {"--session", "--nofork", "--address=" + address});
+            QVERIFY(waitUntil([&] { return QFile::exists(home() + "/bus"); }, 5000));
+            command =
+                QStringList{"env", "DBUS_SESSION_BUS_ADDRESS=" + address, "NO_AT_BRIDGE=1", "GTK_A11Y=none"} +
+                command.mid(1);
+        }
         QVERIFY(!startVemo(QString("INSERT INTO VBcode VALUES (1, '工具', 'Sub', 'oneline', "
                                    "CAST(X'%1' AS TEXT), '20200101000001', '常用');"
                                    "INSERT INTO VBcode VALUES (2, '工具', 'Sub', 'lines', "
@@ -52,10 +76,12 @@ class DesktopTerminals : public DesktopTest {
         int n = 0;
         for (const auto &[search, text] : {std::pair{"oneline", OneLine}, {"lines", Lines}}) {
             const QString file = home() + QString("/cat%1.txt").arg(++n);
-            const QString command = "stty -icanon; exec cat > " + file;
-            QProcess *terminal =
-                startProgram(program, options + QStringList{quoted ? "sh -c '" + command + "'" : command});
-            const QString window = windowOf(terminal, anySize, 15000);
+            const QString cat = "stty -icanon; exec cat > " + file;
+            QProcess *terminal = startProgram(
+                command.first(), command.mid(1) + QStringList{quoted ? "sh -c '" + cat + "'" : cat});
+            const QString window = windowClass.isEmpty()
+                                       ? windowOf(terminal, anySize, 15000)
+                                       : DesktopTest::search({"--class", windowClass}, anySize, 30000);
             QVERIFY2(!window.isEmpty(), qPrintable(program + " showed no window"));
             activate(window);
             key("ctrl+e");
@@ -68,6 +94,15 @@ class DesktopTerminals : public DesktopTest {
                      qPrintable(program + " got " + QString::fromUtf8(readFile(file).toHex(' '))));
             QCOMPARE(clipboard(), text); // the text stays on the clipboard
             terminal->kill();
+            if (!windowClass.isEmpty()) {
+                // The window belongs to a server process of the terminal: end it too.
+                xdo({"windowkill", window});
+                QVERIFY(waitUntil(
+                    [&] {
+                        return !xdo({"search", "--onlyvisible", "--class", windowClass}).contains(window);
+                    },
+                    5000));
+            }
         }
     }
 };
