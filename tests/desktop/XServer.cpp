@@ -34,7 +34,7 @@ QString XServer::start() {
     return {};
 }
 
-bool XServer::startWindowManager() {
+bool XServer::startWindowManager(const QString &program) {
     // A manager that ran before left its check window's id on the root.
     run("xprop", {"-root", "-remove", "_NET_SUPPORTING_WM_CHECK"});
     QProcessEnvironment env = environment();
@@ -45,7 +45,7 @@ bool XServer::startWindowManager() {
     return waitUntil(
         [&] {
             if (m_wm.state() == QProcess::NotRunning) // not yet, or it gave up: (again) start it
-                m_wm.start("jwm", {});
+                m_wm.start(program, {});
             return run("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}).contains("window id");
         },
         20000);

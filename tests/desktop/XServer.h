@@ -1,4 +1,4 @@
-// A private Xvfb display, with jwm as its window manager when asked for. The
+// A private Xvfb display, with a window manager (jwm) when asked for. The
 // desktop tests and the X11 backend's tests stand on it; it needs Qt Core only.
 #pragma once
 
@@ -14,8 +14,9 @@ class XServer {
     ~XServer();
     // Starts Xvfb on a free display number; an error text, empty when it runs.
     QString start();
-    // Starts jwm (without the user's configuration); true once it manages the screen.
-    bool startWindowManager();
+    // Starts a window manager, jwm unless another is named (openbox), without
+    // the user's configuration; true once it manages the screen.
+    bool startWindowManager(const QString &program = QStringLiteral("jwm"));
     void stopWindowManager();
     QString name() const { return m_name; }
     // The environment of a program on this display.
