@@ -95,10 +95,13 @@ cp "$build/src/core/tools/VBCode.mdb" "$stage/VBCode.mdb"
 x86_64-w64-mingw32-strip --strip-unneeded "$stage"/*.dll "$stage"/*.exe "$stage"/*/*.dll
 
 # Every DLL the program and its plug-ins import is either the system's or shipped.
-system_dlls='^(kernel32|user32|gdi32|shell32|ole32|oleaut32|advapi32|comdlg32|imm32|winmm|ws2_32|version|uxtheme|dwmapi|shlwapi|uuid|psapi|netapi32|userenv|wtsapi32|setupapi|d3d9|d3d11|d2d1|dwrite|dxgi|shcore|authz|mpr|comctl32|msvcrt|api-ms-win-.*)\.dll$'
+wine_dlls=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
+system_dlls='^(kernel32|user32|gdi32|shell32|ole32|oleaut32|advapi32|comdlg32|imm32|winmm|ws2_32|version|uxtheme|dwmapi|shlwapi|uuid|psapi|netapi32|userenv|wtsapi32|setupapi|d3d9|d3d11|d2d1|dwrite|dxgi|shcore|authz|mpr|comctl32|msvcrt|ntdll|ucrtbase|winspool|crypt32|bcrypt|secur32|rpcrt4|d3d12|dxgi|api-ms-win-.*)\.(dll|drv)$'
 while read -r dll; do
     lower=${dll,,}
     [[ $lower =~ $system_dlls ]] && continue
+    # Wine's own copy of a DLL means Windows has it too.
+    [[ -f $wine_dlls/$lower ]] && continue
     [[ -f $stage/$dll ]] || die "$dll is imported but not shipped"
 done < <(x86_64-w64-mingw32-objdump -p "$stage"/*.exe "$stage"/*.dll "$stage"/*/*.dll | sed -nE 's/^\s*DLL Name: (.*)$/\1/p' | sort -u)
 
