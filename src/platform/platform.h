@@ -102,6 +102,12 @@ std::unique_ptr<Platform> install(std::unique_ptr<Platform> backend);
 std::unique_ptr<Platform> createDefault();
 std::unique_ptr<Platform> createNull();
 
+// A program of the windowing subsystem (Windows) starts without a console:
+// the messages of a job on the command line then go to the console of the
+// program that started it, if it has one. Standard streams that already lead
+// somewhere (a file, a pipe) stay as they are. Nothing to do elsewhere.
+void useParentConsole();
+
 // Termination requests from the session (SIGTERM, SIGHUP, SIGINT where the
 // session ends programs by signals): a descriptor that becomes readable when
 // one arrived, or -1 where the session asks otherwise. Installs the handlers
