@@ -110,6 +110,8 @@ done < <(x86_64-w64-mingw32-objdump -p "$stage"/*.exe "$stage"/*.dll "$stage"/*/
 cp "$qt"/LGPL-3.0* "$stage/licences/Qt-LGPL-3.0.txt"
 cp "$qt"/GPL-3.0* "$stage/licences/GPL-3.0.txt" 2>/dev/null || true
 cp "$qt/debian-copyright" "$stage/licences/Qt-copyright.txt" 2>/dev/null || true
+# The Debian source description: the files and their SHA-256 sums the DLLs were built from.
+cp "$qt"/qt6-base_*.dsc "$stage/licences/" 2>/dev/null || true
 [[ -f $deps/sqlite/LICENSE.md ]] && cp "$deps/sqlite/LICENSE.md" "$stage/licences/SQLite-LICENSE.md"
 cp /usr/share/doc/gcc-mingw-w64-base/copyright "$stage/licences/MinGW-GCC-runtime-copyright.txt" 2>/dev/null || true
 cp /usr/share/doc/mingw-w64-x86-64-dev/copyright "$stage/licences/MinGW-w64-copyright.txt" 2>/dev/null || true
