@@ -14,6 +14,9 @@ packages=(
 )
 if [ "${VEMO_WITH_WINE:-1}" = 1 ]; then
   packages+=(g++-mingw-w64-x86-64-posix wine wine64)
+  # The Windows packages (scripts/build-windows.sh: Qt and SQLite for Windows
+  # from Debian's sources, the installer) and their tests under Wine.
+  packages+=(ninja-build dpkg-dev tcl qt6-base-dev-tools nsis openbox)
 fi
 
 missing=()

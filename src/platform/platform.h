@@ -158,6 +158,12 @@ FileIdentity fileIdentity(const std::string &path);
 // false where links do not work this way (Windows).
 bool passesForeignLink(const std::string &absolutePath);
 
+// A program of the windowing subsystem (Windows) starts without a console:
+// the messages of a job on the command line then go to the console of the
+// program that started it, if it has one. Standard streams that already lead
+// somewhere (a file, a pipe) stay as they are. Nothing to do elsewhere.
+void useParentConsole();
+
 // Termination requests from the session (SIGTERM, SIGHUP, SIGINT where the
 // session ends programs by signals): a descriptor that becomes readable when
 // one arrived, or -1 where the session asks otherwise. Installs the handlers
