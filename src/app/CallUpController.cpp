@@ -83,6 +83,7 @@ QuickListWindow *CallUpController::ensureList() {
 void CallUpController::onHotkey() {
     const QPoint pointer = QCursor::pos();
     m_byHotkey = true;
+    m_templates.noteCallUp();
     QuickListWindow *list = ensureList();
     list->placeAt(pointer);
     list->present();
@@ -90,6 +91,7 @@ void CallUpController::onHotkey() {
 
 void CallUpController::showFromIcon() {
     m_byHotkey = false;
+    m_templates.noteCallUp();
     QuickListWindow *list = ensureList();
     // A list already shown moves back to its place and keeps its rows.
     list->placeAtRightEdge();
@@ -97,5 +99,8 @@ void CallUpController::showFromIcon() {
 }
 
 void CallUpController::paste(const QString &text) {
-    pasteIntoTarget(text, m_byHotkey ? m_target : 0, m_pasteRules);
+    const platform::WindowId target = m_byHotkey ? m_target : 0;
+    m_templates.paste(text, target, [this, target](const QString &expanded) {
+        return pasteIntoTarget(expanded, target, m_pasteRules);
+    });
 }
