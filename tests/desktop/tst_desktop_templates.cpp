@@ -20,6 +20,11 @@ class DesktopTemplates : public DesktopTest {
     Q_OBJECT
 
     QString fillIn(int timeoutMs = 8000) { return window("^填写模板$", timeoutMs); }
+    // The window is in front and the X input focus has arrived in it: keys
+    // typed now reach it, not the window that had the keyboard before.
+    bool hasKeyboard(const QString &window) {
+        return activeWindow() == window && xdo({"getwindowfocus", "-f"}).trimmed() == window;
+    }
 
   private slots:
     void fillInAndCaret() {
@@ -41,7 +46,7 @@ class DesktopTemplates : public DesktopTest {
         click(row(shown, 0));
         QString asking = fillIn();
         QVERIFY2(!asking.isEmpty(), "no fill-in window");
-        QVERIFY(waitUntil([&] { return activeWindow() == asking; }));
+        QVERIFY(waitUntil([&] { return hasKeyboard(asking); }));
         QVERIFY(readFile(file).isEmpty()); // nothing before the answers
         type("张三");
         key("Return");
@@ -60,7 +65,7 @@ class DesktopTemplates : public DesktopTest {
         QThread::msleep(300);
         click(row(shown, 0));
         QVERIFY(!(asking = fillIn()).isEmpty());
-        QVERIFY(waitUntil([&] { return activeWindow() == asking; }));
+        QVERIFY(waitUntil([&] { return hasKeyboard(asking); }));
         key("Escape");
         QVERIFY(closes(asking));
         QThread::msleep(800);

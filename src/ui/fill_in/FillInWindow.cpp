@@ -14,7 +14,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QTextBlock>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 namespace {
@@ -43,7 +43,7 @@ FillInWindow::FillInWindow(const QStringList &prompts, const QHash<QString, QStr
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setColumnStretch(1, 1);
     const QFontMetrics metrics(font());
-    const int boxHeight = metrics.lineSpacing() * BoxLines + 12;
+    int boxHeight = 0;
     for (int i = 0; i < prompts.size(); ++i) {
         auto *label = new QLabel(prompts[i], page);
         label->setTextFormat(Qt::PlainText);
@@ -51,6 +51,9 @@ FillInWindow::FillInWindow(const QStringList &prompts, const QHash<QString, QStr
         label->setContentsMargins(0, 4, 0, 0);
         auto *box = new QPlainTextEdit(page);
         box->setTabChangesFocus(true);
+        if (boxHeight == 0)
+            boxHeight = metrics.lineSpacing() * BoxLines + 2 * int(box->document()->documentMargin()) +
+                        2 * box->frameWidth() + 2;
         box->setFixedHeight(boxHeight);
         box->setPlainText(offered.value(prompts[i]));
         box->installEventFilter(this);
