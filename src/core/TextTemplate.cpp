@@ -171,13 +171,13 @@ int charactersAfter(QStringView text, qsizetype caret) {
 
 const QList<TemplateFieldChoice> &templateFieldChoices() {
     static const QList<TemplateFieldChoice> choices = {
-        {QStringLiteral("日期 (2026-12-07)"), QStringLiteral("{{日期}}")},
-        {QStringLiteral("日期，自定格式 (2026年12月7日)"), QStringLiteral("{{日期:yyyy年M月d日}}")},
-        {QStringLiteral("时间 (14:05)"), QStringLiteral("{{时间}}")},
-        {QStringLiteral("星期 (星期一)"), QStringLiteral("{{星期}}")},
+        {QStringLiteral("今天的日期"), QStringLiteral("{{日期}}")},
+        {QStringLiteral("日期，自定格式"), QStringLiteral("{{日期:yyyy年M月d日}}")},
+        {QStringLiteral("现在的时间"), QStringLiteral("{{时间}}")},
+        {QStringLiteral("星期几"), QStringLiteral("{{星期}}")},
         {QStringLiteral("剪贴板内容"), QStringLiteral("{{剪贴板}}")},
         {QStringLiteral("粘贴后光标位置"), QStringLiteral("{{光标}}")},
-        {QStringLiteral("粘贴前填写 (提示)"), QStringLiteral("{{输入:提示}}")},
+        {QStringLiteral("粘贴前填写"), QStringLiteral("{{输入:提示}}")},
     };
     return choices;
 }

@@ -136,8 +136,9 @@ class TestEditor : public QObject {
         editor->show();
         QVERIFY(QTest::qWaitForWindowExposed(editor.get()));
         QPlainTextEdit *box = editor->textBox();
-        for (const auto &[item, typed, expected] : {std::tuple{"日期 (2026-12-07)", "", "前{{日期}}后"},
-                                                    {"粘贴前填写 (提示)", "姓名", "前{{输入:姓名}}后"}}) {
+        for (const auto &[item, typed, expected] :
+             {std::tuple{"今天的日期\t{{日期}}", "", "前{{日期}}后"},
+              {"粘贴前填写\t{{输入:提示}}", "姓名", "前{{输入:姓名}}后"}}) {
             box->setPlainText(QStringLiteral("前后"));
             QTextCursor cursor = box->textCursor();
             cursor.setPosition(1);

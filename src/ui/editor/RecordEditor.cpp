@@ -339,7 +339,8 @@ void RecordEditor::showTextMenu(const QPoint &globalPos) {
     QMenu *fields = menu->addMenu(QStringLiteral("插入字段"));
     for (const TemplateFieldChoice &choice : templateFieldChoices()) {
         const QString field = choice.field;
-        fields->addAction(choice.label, m_textBox, [box = m_textBox, field] {
+        // The field itself shows where a menu shows its keys.
+        fields->addAction(choice.label + u'\t' + field, m_textBox, [box = m_textBox, field] {
             QTextCursor cursor = box->textCursor();
             cursor.insertText(field);
             // A prompt's placeholder is selected, for the user to type over it.
