@@ -92,6 +92,12 @@ class Platform {
     // Send a paste keystroke to the window with the keyboard focus: its
     // modifiers down, the key down and up, the modifiers up again.
     virtual Result sendPaste(PasteKeys keys) = 0;
+    // Press and release the Left arrow key count times in the window with the
+    // keyboard focus: the caret goes back over what was just pasted.
+    virtual Result sendLeftKeys(int count) {
+        (void)count;
+        return {false, "unsupported"};
+    }
 
     // Start with the system: programName names the entry, programPath is the
     // executable to start.
