@@ -31,6 +31,8 @@ class Follower : public QObject {
              std::shared_ptr<std::atomic<bool>> stop)
         : m_library(library), m_generation(generation), m_conninfo(std::move(conninfo)),
           m_cachePath(std::move(cachePath)), m_stop(std::move(stop)) {
+        m_retry.setParent(this);
+        m_cacheWrite.setParent(this);
         m_retry.setSingleShot(true);
         m_cacheWrite.setSingleShot(true);
         m_cacheWrite.setInterval(CacheWriteDelayMs);
@@ -99,11 +101,12 @@ class Follower : public QObject {
             return;
         }
         m_failures = 0;
+        // Online before the records arrive, so whoever sees them sees them online.
+        report(TeamLibrary::State::Online, TeamError::None, {}, m_server.user());
         replaceAll(std::move(all.value()));
         writeCache();
         m_notifier = std::make_unique<QSocketNotifier>(m_server.socket(), QSocketNotifier::Read);
         connect(m_notifier.get(), &QSocketNotifier::activated, this, &Follower::announced);
-        report(TeamLibrary::State::Online, TeamError::None, {}, m_server.user());
         // Announcements that came with the fetch are already waiting in libpq.
         announced();
     }
@@ -216,6 +219,7 @@ class Follower : public QObject {
     std::unique_ptr<QSocketNotifier> m_notifier;
     std::map<qint64, TeamRecord> m_records;
     QDateTime m_receivedAt;
+    // Children, so that they move to the worker thread with the follower.
     QTimer m_retry, m_cacheWrite;
     int m_failures = 0;
 };

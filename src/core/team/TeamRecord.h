@@ -73,6 +73,8 @@ enum class TeamError {
 // What a team operation came to. A conflict says who changed the record last and when.
 template <typename T = void> class TeamOutcome {
   public:
+    // An outcome not known yet (for containers and signals).
+    TeamOutcome() : m_error(TeamError::Server) {}
     TeamOutcome(T value) : m_value(std::move(value)) {}
     TeamOutcome(TeamError error, QString detail = {}) : m_error(error), m_detail(std::move(detail)) {}
     template <typename U>

@@ -189,6 +189,9 @@ TeamOutcome<> Server::open(const QString &conninfo, const std::atomic<bool> *sto
     d->conn = PQconnectStartParams(keywords, values, 1);
     if (!d->conn)
         return {TeamError::Unreachable, QStringLiteral("out of memory")};
+    // The server's notices (a shutdown's farewell among them) are not printed.
+    PQsetNoticeProcessor(
+        d->conn, [](void *, const char *) {}, nullptr);
     QElapsedTimer clock;
     clock.start();
     PostgresPollingStatusType poll = PGRES_POLLING_WRITING;
@@ -220,10 +223,11 @@ TeamOutcome<> Server::open(const QString &conninfo, const std::atomic<bool> *sto
         return {};
     const QString message = QString::fromUtf8(PQerrorMessage(d->conn)).trimmed();
     TeamError error = TeamError::Unreachable;
-    if (PQconnectionUsedPassword(d->conn))
-        error = TeamError::WrongPassword;
-    else if (PQconnectionNeedsPassword(d->conn))
+    // "Used" only says that the server asked for one.
+    if (PQconnectionNeedsPassword(d->conn))
         error = TeamError::NoPassword;
+    else if (PQconnectionUsedPassword(d->conn))
+        error = TeamError::WrongPassword;
     else if (message.contains(QLatin1String("does not exist")) ||
              message.contains(QLatin1String("no pg_hba")) ||
              message.contains(QLatin1String("authentication failed")) ||
