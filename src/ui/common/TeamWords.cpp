@@ -10,7 +10,7 @@ QString when(const QDateTime &at) {
 
 // The server's own words after ours, where it gave any.
 QString withDetail(const QString &text, const QString &detail) {
-    return detail.isEmpty() ? text : text + QStringLiteral("\n（") + detail + QStringLiteral("）");
+    return detail.isEmpty() ? text : text + QStringLiteral("\n（") + detail.simplified() + QStringLiteral("）");
 }
 
 } // namespace
