@@ -11,6 +11,7 @@ packages=(
   xterm lxterminal gnome-terminal gnome-console termit dbus-daemon # the terminals the desktop tests paste into
   desktop-file-utils libbenchmark-dev
   python3 unicode-data
+  libpq-dev postgresql postgresql-common # the team library and its server for the tests
 )
 if [ "${VEMO_WITH_WINE:-1}" = 1 ]; then
   packages+=(g++-mingw-w64-x86-64-posix wine wine64)
