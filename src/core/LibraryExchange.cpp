@@ -228,6 +228,16 @@ class Reader {
                 return false;
         return true;
     }
+    // The bytes when all of them come next, as at the start of the file: a
+    // character that merely begins like them stays unread.
+    bool skipWhole(QByteArrayView bytes) {
+        if (peek() < 0 || m_end - m_pos < bytes.size() ||
+            QByteArrayView(m_buffer.constData() + m_pos, bytes.size()) != bytes)
+            return false;
+        m_line += std::count(bytes.begin(), bytes.end(), '\n');
+        m_pos += bytes.size();
+        return true;
+    }
     qint64 line() const { return m_line; }
     double share() const { return m_size > 0 ? double(m_done + m_pos) / double(m_size) : 1.0; }
     bool failed() const { return m_failed; }
@@ -335,14 +345,16 @@ class JsonSource : public Source {
     Supply next(IncomingRecord &r) {
         if (!m_started) {
             m_started = true;
-            m_in.skip(Bom);
+            m_in.skipWhole(Bom);
             space();
             const int c = m_in.get();
             if (c != '[')
                 return syntax(QStringLiteral("文件应以“[”开始，其中是一条条记录"), c);
             space();
-            if (m_in.peek() == ']')
+            if (m_in.peek() == ']') {
+                m_in.get();
                 return finish();
+            }
         } else {
             space();
             const int c = m_in.get();
@@ -528,8 +540,10 @@ class JsonSource : public Source {
                 return false;
             }
             m_in.get();
+            // A string holds no raw line break (an escaped one is no line of
+            // the file): all of it lies on the current line.
             if (c == '"')
-                return checkUtf8(out, m_in.line());
+                return firstInvalid(out) < 0 || (fail(Problem::NotUtf8), false);
             if (c != '\\') {
                 syntax(QStringLiteral("文字中有未转义的控制字符"));
                 return false;
@@ -612,7 +626,7 @@ class CsvSource : public Source {
 
     Supply next(IncomingRecord &r) {
         if (m_columns.empty()) {
-            m_in.skip(Bom);
+            m_in.skipWhole(Bom);
             if (m_in.peek() < 0)
                 return fail(Problem::WrongHeader, QStringLiteral("文件是空的"));
             if (!row())
