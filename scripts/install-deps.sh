@@ -11,6 +11,7 @@ packages=(
   xterm lxterminal # the terminals the desktop tests paste into
   desktop-file-utils libbenchmark-dev
   python3 unicode-data
+  clang-14 libclang-rt-14-dev rapidjson-dev # the fuzz targets (scripts/fuzz.sh)
 )
 if [ "${VEMO_WITH_WINE:-1}" = 1 ]; then
   packages+=(g++-mingw-w64-x86-64-posix wine wine64)
