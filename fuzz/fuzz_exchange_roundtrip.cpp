@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const std::vector<fuzz::Row> stored = fuzz::rowsOf(source);
     fuzz::check(stored.size() == records.size(), "the records were not all stored");
 
-    for (const QString suffix : {QStringLiteral("json"), QStringLiteral("csv")}) {
+    for (const QString &suffix : {QStringLiteral("json"), QStringLiteral("csv")}) {
         const QString file = fuzz::scratchPath(QStringLiteral("roundtrip.") + suffix);
         const exchange::Report out = exchange::exportLibrary(LibraryStore(source), file);
         fuzz::check(out.ok() && out.added == qint64(records.size()), "the export failed",
