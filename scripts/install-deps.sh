@@ -12,6 +12,7 @@ packages=(
   desktop-file-utils libbenchmark-dev
   python3 unicode-data
   libpq-dev postgresql postgresql-common # the team library and its server for the tests
+  clang-14 libclang-rt-14-dev rapidjson-dev # the fuzz targets (scripts/fuzz.sh)
 )
 if [ "${VEMO_WITH_WINE:-1}" = 1 ]; then
   packages+=(g++-mingw-w64-x86-64-posix wine wine64)
