@@ -357,6 +357,27 @@ class X11Platform final : public Platform {
         return {true, {}};
     }
 
+    Result sendLeftKeys(int count) override {
+        if (!m_haveXTest)
+            return {false, "X 服务器没有 XTest 扩展，无法发送方向键"};
+        if (count <= 0)
+            return {true, {}};
+        // Any group of any layout has the arrow keys on the same keycode.
+        const KeyCode left = XKeysymToKeycode(m_display, XK_Left);
+        if (left == 0)
+            return {false, "键盘映射中没有左方向键"};
+        for (int i = 0; i < count; ++i) {
+            XTestFakeKeyEvent(m_display, left, True, CurrentTime);
+            XTestFakeKeyEvent(m_display, left, False, CurrentTime);
+            // A long way back goes out in parts so the server's queue never fills.
+            if (i % 256 == 255)
+                XSync(m_display, False);
+        }
+        XSync(m_display, False);
+        settle();
+        return {true, {}};
+    }
+
     Result addBootStart(const std::string &programName, const std::string &programPath) override {
         return xdg::addAutostart(programName, programPath);
     }

@@ -56,6 +56,8 @@ class RecordEditor : public QWidget {
 
   protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // The text box's own menu, with 插入字段 for the fields of a template.
+    void showTextMenu(const QPoint &globalPos);
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void moveEvent(QMoveEvent *event) override;

@@ -280,6 +280,11 @@ void QuickListWindow::keepInside(const QRect &area) {
 void QuickListWindow::present() {
     show();
     raise();
+    // Activated once shown, never before: a window made active while still
+    // hidden is handed to the window manager as an ordinary window when it
+    // appears (Wine does so), and a manager that guards the focus against
+    // newcomers (openbox) then leaves the keys with nobody. Shown first, the
+    // list takes the foreground by the right the hotkey's message grants.
     activateWindow();
 }
 
@@ -759,8 +764,8 @@ void QuickListWindow::showEvent(QShowEvent *event) {
     // the event loop next waits), the first screen is read.
     if (m_firstScreenPending)
         QTimer::singleShot(10, this, &QuickListWindow::readFirstScreen);
-    // Opened by the hotkey the user types at once: the search box takes the keys.
-    activateWindow();
-    raise();
+    // Opened by the hotkey the user types at once: the search box takes the
+    // keys. The event comes before the window is on the screen: present()
+    // activates it afterwards.
     m_searchBox->setFocus(Qt::ActiveWindowFocusReason);
 }
