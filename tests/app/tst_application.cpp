@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QPushButton>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QSettings>
@@ -451,6 +452,36 @@ class TestApplication : public QObject {
             QCOMPARE(p.log.back(), std::string("paste:Ctrl+Shift+V"));
             QCOMPARE(clipboard(), QString::fromUtf8(text));
         }
+    }
+
+    // 修改内容 from a list that stays open: while the editor is up the rows
+    // are still the library's (no "reading" in the status line, Return takes
+    // the row selected at once); after 更新 the list shows the stored text.
+    void editFromAListThatStaysOpen() {
+        start(Records);
+        app->settings().setValue(setting::ListClosesItself, false);
+        app->callUp().showFromIcon();
+        QTRY_VERIFY(!list()->isReading());
+        const QString status = list()->statusLabel()->text();
+        list()->selectRow(list()->rowShowing("2"));
+        list()->listMenu()->prepare();
+        list()->listMenu()->changeRecord->trigger();
+        QVERIFY(editor() && editor()->isVisible() && list()->isHeld());
+        QTest::qWait(200); // long enough for any read of the library
+        QCOMPARE(list()->statusLabel()->text(), status);
+        list()->selectRow(list()->rowShowing("1"));
+        QTest::keyClick(list()->searchBox(), Qt::Key_Return);
+        QCOMPARE(clipboard(), QStringLiteral("文本一"));
+
+        editor()->textBox()->setPlainText(QStringLiteral("改过的文本二"));
+        editor()->updateButton()->click();
+        QCOMPARE(env->boxes.last(), QStringLiteral("Vemo文本收集器|修改完成"));
+        flush();
+        QVERIFY(!list()->isHeld());
+        const auto storedText = [&] { return list()->filter().text(list()->rowShowing("2"), col::Text); };
+        QTRY_COMPARE(storedText(), QStringLiteral("改过的文本二"));
+        QTRY_VERIFY(!list()->isReading());
+        QCOMPARE(storedText(), QStringLiteral("改过的文本二"));
     }
 
     // The main menu's items, the list's requests, and the orderly end.

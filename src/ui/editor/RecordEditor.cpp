@@ -21,6 +21,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyle>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -411,7 +412,23 @@ void RecordEditor::moveEvent(QMoveEvent *event) {
         applyPlacement();
 }
 
+void RecordEditor::fitToScreen() {
+    // A screen shorter than the editor (a large scale factor on a small
+    // display): the text box gives up the room, the fields above it stay whole.
+    const QScreen *screen = QGuiApplication::screenAt(frameGeometry().topLeft());
+    if (!screen)
+        screen = this->screen();
+    if (!screen || isMaximized())
+        return;
+    const int frame = frameGeometry().height() - height();
+    const int room = screen->availableGeometry().height() - frame;
+    const int least = twips::toPx(TextTop) + 3 * fontMetrics().height();
+    if (height() > room)
+        resize(width(), std::max(room, least));
+}
+
 void RecordEditor::applyPlacement() {
+    fitToScreen();
     m_placedSize = frameGeometry().size();
     twips::move(this, m_anchorLeft - twips::width(this), m_anchorTop);
     placement::keepOnScreen(this);

@@ -75,6 +75,8 @@ class RecordEditor : public QWidget {
     void textDoubleClicked();
     void fitTextBox();
     void applyPlacement();
+    // Shortens the window to the available height of its screen.
+    void fitToScreen();
 
     Settings &m_settings;
     const LibraryStore &m_library;

@@ -218,14 +218,23 @@ QuickListWindow::Hold QuickListWindow::keepOpen() {
 }
 
 void QuickListWindow::released() {
-    if (!m_heldRecords)
+    if (!m_heldRecords && !m_readWhenReleased && !m_refillWhenReleased)
         return;
     // After the action that ended the hold has finished with the rows.
     QTimer::singleShot(0, this, [this] {
-        if (isHeld() || !m_heldRecords)
+        if (isHeld())
             return;
-        const Outcome<RecordTable> records = *std::exchange(m_heldRecords, std::nullopt);
-        recordsArrived(records);
+        if (std::exchange(m_readWhenReleased, false)) {
+            // Changed meanwhile (the editor's 更新, say): read it as it is now.
+            m_heldRecords.reset();
+            m_reading = true;
+            m_loader.start();
+        } else if (m_heldRecords) {
+            const Outcome<RecordTable> records = *std::exchange(m_heldRecords, std::nullopt);
+            recordsArrived(records);
+        }
+        if (std::exchange(m_refillWhenReleased, false))
+            refill();
     });
 }
 
@@ -291,6 +300,13 @@ void QuickListWindow::present() {
 void QuickListWindow::reload() {
     // Records held back for the end of a hold are older than this read.
     m_heldRecords.reset();
+    if (isHeld()) {
+        // The rows keep still and stay usable while the hold lasts (they are
+        // the library's as it was read); the library is read when the hold
+        // ends, with what the editor or the box changed meanwhile.
+        m_readWhenReleased = true;
+        return;
+    }
     m_reading = true;
     m_loader.start();
 }
@@ -388,6 +404,10 @@ bool QuickListWindow::fill(const QString &category, bool search) {
 }
 
 void QuickListWindow::refill() {
+    if (isHeld()) {
+        m_refillWhenReleased = true;
+        return;
+    }
     fill(CommonFlag, false);
 }
 

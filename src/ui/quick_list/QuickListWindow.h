@@ -98,7 +98,8 @@ class QuickListWindow : public QWidget {
 
     // Changes of the rows after the library changed through the list menu.
     // The library is read again (the next filling, which waits for the read,
-    // shows what it holds now); the rows shown change only as asked.
+    // shows what it holds now); the rows shown change only as asked. While
+    // the list is held, the read and the refilling wait for the hold's end.
     void reload();
     void refill();
     void removeRow(int row);
@@ -194,6 +195,10 @@ class QuickListWindow : public QWidget {
     // The whole library arrived while the list was held: the rows stay as
     // the user sees them until the hold ends.
     std::optional<Outcome<RecordTable>> m_heldRecords;
+    // The library was changed, or the rows asked to be filled again, while
+    // the list was held: done when the hold ends.
+    bool m_readWhenReleased = false;
+    bool m_refillWhenReleased = false;
     std::optional<QString> m_statusBeforeWaiting;
     quint64 m_calledUpAt = 0;
     bool m_firstScreenPending = false;
