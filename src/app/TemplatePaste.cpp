@@ -76,7 +76,10 @@ void TemplatePaste::paste(const QString &text, platform::WindowId target, const 
     connect(window, &QDialog::accepted, this, [=, this] {
         const QHash<QString, QString> answers = window->answers();
         keepAnswers(m_settings, answers);
-        finish(found, clipboard, answers, target, pasteText);
+        // The paste serves events while it waits for the target; the window,
+        // closed and deleted on close, must not go while its own signal runs.
+        QMetaObject::invokeMethod(
+            this, [=, this] { finish(found, clipboard, answers, target, pasteText); }, Qt::QueuedConnection);
     });
     window->present();
 }
