@@ -7,10 +7,8 @@
 #include "common/MessageBoxes.h"
 #include "exchange/ExchangeDialogs.h"
 
-#include <QClipboard>
 #include <QCoreApplication>
 #include <QDir>
-#include <QGuiApplication>
 #include <QTimer>
 
 Application::Application(const QString &programFolder, QObject *parent)
@@ -90,7 +88,7 @@ void Application::wire() {
             [this](const QPoint &pos) { m_menu.popupFor(MainMenu::Caller::Tray, pos); });
 
     connect(m_menu.addText, &QAction::triggered, this,
-            [this] { m_capture.propose(QGuiApplication::clipboard()->text()); });
+            [this] { m_capture.propose(CaptureController::clipboardText()); });
     connect(m_menu.showIcon, &QAction::triggered, this, &Application::showFloatingIcon);
     connect(m_menu.moveToTray, &QAction::triggered, this, &Application::moveToTray);
     connect(m_menu.openSettings, &QAction::triggered, this, &Application::showSettings);

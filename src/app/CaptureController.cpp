@@ -13,11 +13,15 @@ namespace {
 constexpr int WatchMs = 100;
 constexpr int TicksToPropose = 5;
 
-QString clipboardText() {
+} // namespace
+
+QString CaptureController::clipboardText() {
+    // The text as the system holds it where the toolkit would change its
+    // line ends: a text the user does not edit is stored as it came.
+    if (const auto stored = platform::clipboardTextAsStored())
+        return QString::fromStdU16String(*stored);
     return QGuiApplication::clipboard()->text();
 }
-
-} // namespace
 
 CaptureController::CaptureController(Settings &settings, const LibraryStore &library,
                                      CallUpController &callUp, const QWidget *anchor, QObject *parent)

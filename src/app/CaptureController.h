@@ -23,6 +23,9 @@ class CaptureController : public QObject {
     CaptureController(Settings &settings, const LibraryStore &library, CallUpController &callUp,
                       const QWidget *anchor, QObject *parent = nullptr);
 
+    // The clipboard's text, as exact as the system gives it.
+    static QString clipboardText();
+
     // The editor in add mode for a text, beside the icon.
     void propose(const QString &text);
     // The icon's double-click: the clipboard text when the setting asks for

@@ -58,6 +58,25 @@ int terminationFd() {
     return -1;
 }
 
+std::optional<std::u16string> clipboardTextAsStored() {
+    if (!IsClipboardFormatAvailable(CF_UNICODETEXT) || !OpenClipboard(nullptr))
+        return std::nullopt;
+    std::optional<std::u16string> text;
+    if (const HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto *chars = static_cast<const char16_t *>(GlobalLock(data))) {
+            // Up to the terminating NUL, never past the memory block.
+            const size_t limit = GlobalSize(data) / sizeof(char16_t);
+            size_t length = 0;
+            while (length < limit && chars[length] != 0)
+                ++length;
+            text.emplace(chars, length);
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return text;
+}
+
 void useParentConsole() {
     const auto leadsSomewhere = [](DWORD which) {
         const HANDLE handle = GetStdHandle(which);
@@ -82,6 +101,10 @@ extern "C" void onTerminationSignal(int) {
 } // namespace
 
 void useParentConsole() {}
+
+std::optional<std::u16string> clipboardTextAsStored() {
+    return std::nullopt;
+}
 
 int terminationFd() {
     if (terminationPipe[0] >= 0)

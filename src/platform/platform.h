@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace platform {
@@ -169,6 +170,12 @@ bool passesForeignLink(const std::string &absolutePath);
 // program that started it, if it has one. Standard streams that already lead
 // somewhere (a file, a pipe) stay as they are. Nothing to do elsewhere.
 void useParentConsole();
+
+// The clipboard's text exactly as the system holds it, where the toolkit
+// would change it on the way (Windows: Qt turns the CR LF line ends of the
+// clipboard into LF). Nothing where the toolkit's text is already exact, or
+// when the clipboard holds no text.
+std::optional<std::u16string> clipboardTextAsStored();
 
 // Termination requests from the session (SIGTERM, SIGHUP, SIGINT where the
 // session ends programs by signals): a descriptor that becomes readable when

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QStringDecoder>
+#include <QTemporaryFile>
 #include <QtTest>
 
 #include <csignal>
@@ -57,7 +58,9 @@ void WineDesktop::initTestCase() {
 
     m_base = std::make_unique<QTemporaryDir>(QDir::tempPath() + "/vemo-wine-e2e.XXXXXX");
     QVERIFY(m_base->isValid());
-    QDir().mkpath(m_base->path() + "/home");
+    // A home with a Desktop folder, as a desktop session has: Wine links the
+    // profile's Desktop to it (without one, to the Documents folder).
+    QDir().mkpath(m_base->path() + "/home/Desktop");
     m_template = m_base->path() + "/template";
     m_portable = m_base->path() + "/portable";
     // Python's zipfile reads the UTF-8 names as Windows' own unzip does.
@@ -229,8 +232,14 @@ void WineDesktop::setSetting(const QString &name, const QString &value) {
 }
 
 QString WineDesktop::sql(const QString &statement, const QString &libraryPath) {
-    return QString::fromUtf8(
-               x->run("sqlite3", {libraryPath.isEmpty() ? library() : libraryPath, statement}, 20000))
+    // Through a file: a statement with a long text is longer than one
+    // command-line argument may be.
+    QTemporaryFile statements;
+    if (!statements.open() || statements.write(statement.toUtf8()) < 0 || !statements.flush())
+        return QStringLiteral("(the statements could not be written)");
+    return QString::fromUtf8(x->run("sqlite3", {libraryPath.isEmpty() ? library() : libraryPath,
+                                                ".read " + statements.fileName()},
+                                    20000))
         .trimmed();
 }
 
@@ -239,10 +248,13 @@ QString WineDesktop::literal(const QString &text) {
 }
 
 QRect WineDesktop::geometry(const QString &window) {
+    // xwininfo's absolute place: xdotool's counts a window manager's frame
+    // in twice for a window that the manager reparented.
     QMap<QString, int> v;
-    for (const QString &line : xdo({"getwindowgeometry", "--shell", window}).split(u'\n'))
-        v[line.section(u'=', 0, 0)] = line.section(u'=', 1).toInt();
-    return QRect(v["X"], v["Y"], v["WIDTH"], v["HEIGHT"]);
+    const QString info = QString::fromUtf8(x->run("xwininfo", {"-id", window}, 5000));
+    for (const QString &line : info.split(u'\n'))
+        v[line.section(u':', 0, 0).trimmed()] = line.section(u':', 1).trimmed().toInt();
+    return QRect(v["Absolute upper-left X"], v["Absolute upper-left Y"], v["Width"], v["Height"]);
 }
 
 QStringList WineDesktop::windowsOf(QProcess *process) {
