@@ -4,9 +4,9 @@
 #include "FakePlatform.h"
 #include "Paste.h"
 #include "Program.h"
+#include "QuickListParts.h"
 #include "TestEnv.h"
 #include "editor/RecordEditor.h"
-#include "quick_list/ListMenu.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -293,7 +293,7 @@ class TestApplication : public QObject {
         QCOMPARE(list()->frameGeometry().right(), area.right());
         QVERIFY2(area.contains(list()->frameGeometry()),
                  qPrintable(QStringLiteral("%1 tall at %2").arg(list()->height()).arg(list()->y())));
-        QVERIFY(list()->statusLabel()->geometry().bottom() < list()->height());
+        QVERIFY(statusLabel(list())->geometry().bottom() < list()->height());
 
         QMimeData text;
         text.setText(QStringLiteral("Private Function GetName(ByVal s As String) As String"));
@@ -329,14 +329,14 @@ class TestApplication : public QObject {
         platform().foreground = 42;
         QVERIFY(platform().pressHotkey(117));
         QVERIFY(list() && list()->isVisible());
-        QTRY_VERIFY(!list()->isReading());
+        QTRY_VERIFY(!feed(list()).isReading());
         platform().foreground = list()->winId();
         QVERIFY(platform().pressHotkey(117));
         QCOMPARE(app->callUp().target(), platform::WindowId(42));
         QString clipboardAtPaste;
         platform().onPaste = [&] { clipboardAtPaste = clipboard(); };
-        list()->selectRow(0);
-        list()->executeSelected();
+        selectRow(list(), 0);
+        executeSelected(list());
         QCOMPARE(clipboardAtPaste, QStringLiteral("文本一"));
         // Pasted with the list out of the way; the tidying up comes later.
         QVERIFY(logged("paste") && !logged("trim"));
@@ -347,9 +347,9 @@ class TestApplication : public QObject {
 
         platform().log.clear();
         app->callUp().showFromIcon();
-        QTRY_VERIFY(!list()->isReading());
-        list()->selectRow(2); // below the last-used row
-        list()->executeSelected();
+        QTRY_VERIFY(!feed(list()).isReading());
+        selectRow(list(), 2); // below the last-used row
+        executeSelected(list());
         QCOMPARE(clipboard(), QStringLiteral("文本二"));
         QVERIFY(!logged("activate") && !logged("paste"));
 
@@ -369,9 +369,9 @@ class TestApplication : public QObject {
         platform().windows.insert(editor()->winId());
         QVERIFY(platform().pressHotkey(117));
         QCOMPARE(app->callUp().target(), platform::WindowId(editor()->winId()));
-        QTRY_VERIFY(!list()->isReading());
-        list()->selectRow(1);
-        list()->executeSelected();
+        QTRY_VERIFY(!feed(list()).isReading());
+        selectRow(list(), 1);
+        executeSelected(list());
         QCOMPARE(platform().log.back(), std::string("paste:Ctrl+V"));
         QCOMPARE(platform().foreground, platform::WindowId(editor()->winId()));
     }
@@ -385,13 +385,13 @@ class TestApplication : public QObject {
         platform().foreground = 42;
         platform().hotkeyTime = 1000;
         QVERIFY(platform().pressHotkey(117));
-        QTRY_VERIFY(list() && !list()->isReading());
+        QTRY_VERIFY(list() && !feed(list()).isReading());
         platform().hotkeyTime = 2000;
         QVERIFY(platform().pressHotkey(117));
         const auto escape = [&](ulong time) {
             QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
             press.setTimestamp(time);
-            QCoreApplication::sendEvent(list()->searchBox(), &press);
+            QCoreApplication::sendEvent(searchBox(list()), &press);
         };
         escape(1990);
         QTRY_VERIFY(list() && list()->isVisible());
@@ -468,10 +468,12 @@ class TestApplication : public QObject {
 
         // 修改内容 and "Vemo" hold the list open while their windows are.
         app->callUp().showFromIcon();
-        QTRY_VERIFY(!list()->isReading());
-        list()->selectRow(0);
-        list()->listMenu()->prepare();
-        list()->listMenu()->changeRecord->trigger();
+        QTRY_VERIFY(!feed(list()).isReading());
+        selectRow(list(), 0);
+        openMenu(list());
+        QTRY_VERIFY(listMenu(list())->isVisible());
+        QTest::keyClick(listMenu(list()), Qt::Key_E);
+        QTRY_VERIFY(!listMenu(list())->isVisible());
         QVERIFY(!editor()->isAddMode() && list()->isHeld());
         QCOMPARE(editor()->titleBox()->text(), QStringLiteral("标题一"));
         emit list()->aboutRequested();

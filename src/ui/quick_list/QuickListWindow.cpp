@@ -10,6 +10,7 @@
 #include "common/MessageBoxes.h"
 #include "common/WindowPlacement.h"
 #include "platform.h"
+#include "quick_list/ListActions.h"
 #include "quick_list/ListMenu.h"
 #include "quick_list/QuickListModels.h"
 
@@ -53,8 +54,6 @@ ClickLabel *clickLabel(const QString &caption, QWidget *parent) {
 const QRect SearchFrame = twips::rect(1350, 45, 4845, 375);
 // Outside clicks are looked for this often.
 constexpr int OutsideCheckMs = 100;
-// The rows read for the first screen: more than the list shows at once.
-constexpr int FirstScreenRows = 64;
 // The list's height as designed, and the least it shrinks to on a short screen.
 constexpr int DesignHeight = twips::toPx(9645);
 constexpr int MinimumHeight = 200;
@@ -63,22 +62,22 @@ constexpr int MinimumHeight = 200;
 
 QuickListWindow::QuickListWindow(Settings &settings, const LibraryStore &library, RecordLoader &loader,
                                  QWidget *parent)
-    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint), m_settings(settings), m_library(library),
-      m_loader(loader) {
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint), m_settings(settings),
+      m_feed(new QuickListFeed(settings, library, loader, this)) {
+    connect(m_feed, &QuickListFeed::rowsAboutToChange, this, &QuickListWindow::rowsAboutToChange);
+    connect(m_feed, &QuickListFeed::rowsChanged, this, &QuickListWindow::rowsChanged);
+    connect(m_feed, &QuickListFeed::categoriesRead, this, &QuickListWindow::categoriesRead);
+    connect(m_feed, &QuickListFeed::waitingChanged, this, &QuickListWindow::showWaiting);
+    connect(m_feed, &QuickListFeed::caughtUp, this, &QuickListWindow::caughtUp);
+    connect(m_feed, &QuickListFeed::readFailed, this,
+            [this](StoreError error) { setStatus(messages::describeReadFailure(error)); });
     createControls();
     setUpLists();
-    connect(&m_loader, &RecordLoader::loaded, this, &QuickListWindow::recordsArrived);
-    if (auto kept = m_loader.reuse()) {
-        m_filter.setTable(std::move(*kept));
-        fill(CommonFlag, false);
-    } else {
-        // The list is shown first and reads its first screen right after,
-        // so that it takes the keys typed after the hotkey at once, however
-        // long the read takes; what is typed meanwhile waits for the rows.
-        m_reading = true;
-        m_firstScreenPending = true;
-        m_waitingFill = Filling{CommonFlag, false};
-    }
+    m_actions = new ListActions(library, *m_feed, this, [this] { return keepOpen(); });
+    connect(m_listMenu, &ListMenu::chosen, m_actions, &ListActions::act);
+    connect(m_actions, &ListActions::status, this, &QuickListWindow::setStatus);
+    connect(m_actions, &ListActions::editRequested, this, &QuickListWindow::editRequested);
+    m_feed->open();
     m_closesItself = m_settings.value(setting::ListClosesItself);
     if (!m_closesItself)
         placement::setTopMost(this);
@@ -109,6 +108,7 @@ void QuickListWindow::createControls() {
     setColours(m_searchLabel, LabelGrey, WindowColour);
 
     m_searchBox = new QLineEdit(this);
+    m_searchBox->setObjectName(QStringLiteral("searchBox"));
     m_searchBox->setGeometry(twips::toPx(2100), SearchFrame.top() + 2, twips::toPx(3375),
                              SearchFrame.height() - 4);
     m_searchBox->setFrame(false);
@@ -123,8 +123,10 @@ void QuickListWindow::createControls() {
     setColours(m_aboutLabel, Qt::white, WindowColour);
 
     m_categoryList = new QTableView(this);
+    m_categoryList->setObjectName(QStringLiteral("categoryList"));
     m_categoryList->setGeometry(twips::rect(60, 435, 1335, 8640));
     m_recordList = new QTableView(this);
+    m_recordList->setObjectName(QStringLiteral("recordList"));
     m_recordList->setGeometry(twips::rect(1380, 435, 4815, 8760));
 
     m_addLabel = clickLabel(QStringLiteral("新 增"), this);
@@ -134,16 +136,17 @@ void QuickListWindow::createControls() {
     setColours(m_addLabel, LightGrey, WindowColour);
 
     m_statusLabel = new QLabel(QStringLiteral("Vemo文本收集器 V2.0"), this);
+    m_statusLabel->setObjectName(QStringLiteral("statusLabel"));
     m_statusLabel->setGeometry(twips::rect(1140, 9240, 4935, 315));
     m_statusLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     setColours(m_statusLabel, LightGrey, WindowColour);
 
-    m_recordModel = new RecordListModel(&m_filter, this);
+    m_recordModel = new RecordListModel(&m_feed->rows(), this);
     m_categoryModel = new CategoryListModel(this);
     m_recordList->setModel(m_recordModel);
     m_recordList->setItemDelegate(new RecordDelegate(m_recordList));
     m_categoryList->setModel(m_categoryModel);
-    m_listMenu = new ListMenu(*this, m_library);
+    m_listMenu = new ListMenu(this);
 
     connect(m_closeLabel, &ClickLabel::clicked, this, &QWidget::close);
     connect(m_addLabel, &ClickLabel::clicked, this, &QuickListWindow::addRequested);
@@ -209,7 +212,8 @@ void QuickListWindow::setUpLists() {
 }
 
 QuickListWindow::Hold QuickListWindow::keepOpen() {
-    ++m_holds;
+    if (m_holds++ == 0)
+        m_feed->setHeld(true);
     removeBalloon();
     return Hold(nullptr, [window = QPointer<QuickListWindow>(this)](const void *) {
         if (window && --window->m_holds == 0)
@@ -218,15 +222,7 @@ QuickListWindow::Hold QuickListWindow::keepOpen() {
 }
 
 void QuickListWindow::released() {
-    if (!m_heldRecords)
-        return;
-    // After the action that ended the hold has finished with the rows.
-    QTimer::singleShot(0, this, [this] {
-        if (isHeld() || !m_heldRecords)
-            return;
-        const Outcome<RecordTable> records = *std::exchange(m_heldRecords, std::nullopt);
-        recordsArrived(records);
-    });
+    m_feed->setHeld(false);
 }
 
 void QuickListWindow::fitTo(const QScreen *screen) {
@@ -283,119 +279,62 @@ void QuickListWindow::present() {
     activateWindow();
 }
 
-void QuickListWindow::reload() {
-    // Records held back for the end of a hold are older than this read.
-    m_heldRecords.reset();
-    m_reading = true;
-    m_loader.start();
+void QuickListWindow::libraryChanged() {
+    m_feed->reload();
+    m_feed->showCategory(CommonFlag);
 }
 
-void QuickListWindow::showReadFailure(StoreError error) {
-    // A library that cannot be read is not an empty one: no hints to add a
-    // first text, and the status line says why.
-    m_filter.clearTable();
-    m_filter.setReadFailed(true);
-    setStatus(messages::describeReadFailure(error));
-}
-
-void QuickListWindow::recordsArrived(const Outcome<RecordTable> &records) {
-    if (!m_reading) {
-        // A read this list did not wait for (begun for an earlier list): the
-        // library as it is now, for the next filling.
-        if (records)
-            m_filter.setTable(records.value());
-        return;
-    }
-    if (isHeld()) {
-        // A menu, a box or the editor acts on the rows the user sees.
-        m_heldRecords = records;
-        return;
-    }
-    m_reading = false;
-    showWaiting(false);
-    // Only the first screen was read so far.
-    const bool firstScreen = !m_filter.table().isComplete();
-    if (records) {
-        m_filter.setTable(records.value());
-        m_filter.setReadFailed(false);
-    } else {
-        showReadFailure(records.error());
-    }
-    if (m_waitingFill) {
-        const Filling filling = *std::exchange(m_waitingFill, std::nullopt);
-        fill(filling.category, filling.search);
-        // The keys pressed meanwhile act on the rows they were meant for.
-        const QList<int> keys = std::exchange(m_waitingKeys, {});
-        for (const int key : keys) {
-            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-            if (key == Qt::Key_Return || key == Qt::Key_Enter)
-                handleKey(&press);
-            else
-                QCoreApplication::sendEvent(m_recordList, &press);
-        }
-    } else if (firstScreen) {
-        // The first screen grows into the whole list under the user's eyes:
-        // the same rows on top, the selection and the scrolling kept by the
-        // record (the first screen is the top of the whole list, so the rows
-        // stay where they were).
-        const int row = selectedRow();
-        const bool lastUsed = m_filter.isLastUsedRow(row);
-        const QString id = m_filter.text(row, col::Id);
-        const int scrolled = m_recordList->verticalScrollBar()->value();
-        const QModelIndex top = m_recordList->indexAt(QPoint(0, 0));
-        const QString topId = m_filter.text(top.row(), col::Id);
-        fill(m_lastFill.category, m_lastFill.search);
-        if (row >= 0)
-            selectRow(lastUsed ? 0 : rowShowing(id));
-        const int topRow = top.isValid() ? rowShowing(topId) : -1;
-        if (topRow >= 0 && !(top.row() == 0 && m_filter.isLastUsedRow(0)))
-            m_recordList->scrollTo(m_recordModel->index(topRow, col::Title),
-                                   QAbstractItemView::PositionAtTop);
-        else
-            m_recordList->verticalScrollBar()->setValue(scrolled);
-    }
-}
-
-bool QuickListWindow::fill(const QString &category, bool search) {
-    if (m_reading) {
-        // The rows come when the whole library is in.
-        m_waitingFill = Filling{category, search};
-        showWaiting(true);
-        return true;
-    }
-    m_lastFill = Filling{category, search};
+void QuickListWindow::rowsAboutToChange(QuickListFeed::Change change) {
     removeBalloon();
+    if (change == QuickListFeed::Change::Grown) {
+        // The selection and the scrolling are kept by the record.
+        const SearchFilter &rows = m_feed->rows();
+        const int row = selectedRow();
+        const QModelIndex top = m_recordList->indexAt(QPoint(0, 0));
+        m_beforeGrowing = {row,
+                           rows.isLastUsedRow(row),
+                           rows.text(row, col::Id),
+                           m_recordList->verticalScrollBar()->value(),
+                           top.row(),
+                           rows.text(top.row(), col::Id)};
+    }
     m_recordModel->beginRefill();
-    m_filter.setPinyinSearch(m_settings.value(setting::PinyinSearch));
-    const bool complete =
-        m_filter.load(category, search, m_searchBox->text(), m_settings.value(setting::LastUsedEntry));
+}
+
+void QuickListWindow::rowsChanged(QuickListFeed::Change change, int row) {
     m_recordModel->endRefill();
-    if (m_filter.rowCount() > 0)
+    if (change != QuickListFeed::Change::Grown) {
+        selectRow(row);
+        return;
+    }
+    const View &before = m_beforeGrowing;
+    const SearchFilter &rows = m_feed->rows();
+    if (before.row >= 0)
+        selectRow(before.lastUsed ? 0 : m_feed->rowShowing(before.id));
+    else
         selectRow(0);
-    if (!complete)
-        return false;
-    if (m_categoryModel->rowCount() == 0) {
-        m_categoryModel->setNames(m_filter.categories());
-        if (category == CommonFlag)
-            m_categoryModel->setHighlighted(0);
-    }
-    return true;
+    const int topRow = before.top >= 0 ? m_feed->rowShowing(before.topId) : -1;
+    if (topRow >= 0 && !(before.top == 0 && rows.isLastUsedRow(0)))
+        m_recordList->scrollTo(m_recordModel->index(topRow, col::Title), QAbstractItemView::PositionAtTop);
+    else
+        m_recordList->verticalScrollBar()->setValue(before.scrolled);
 }
 
-void QuickListWindow::refill() {
-    fill(CommonFlag, false);
+void QuickListWindow::categoriesRead(const QStringList &names, bool commonShown) {
+    m_categoryModel->setNames(names);
+    if (commonShown)
+        m_categoryModel->setHighlighted(0);
 }
 
-int QuickListWindow::rowShowing(const QString &idText) const {
-    int lastUsed = -1;
-    for (int row = 0; row < m_filter.rowCount(); ++row) {
-        if (m_filter.isHintRow(row) || m_filter.text(row, col::Id) != idText)
-            continue;
-        if (!m_filter.isLastUsedRow(row))
-            return row;
-        lastUsed = row;
+void QuickListWindow::caughtUp(const QList<int> &keys) {
+    // The keys pressed meanwhile act on the rows they were meant for.
+    for (const int key : keys) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        if (key == Qt::Key_Return || key == Qt::Key_Enter)
+            handleKey(&press);
+        else
+            QCoreApplication::sendEvent(m_recordList, &press);
     }
-    return lastUsed;
 }
 
 void QuickListWindow::showWaiting(bool waiting) {
@@ -420,33 +359,6 @@ void QuickListWindow::selectRow(int row) {
                                                         QItemSelectionModel::Rows);
 }
 
-void QuickListWindow::removeRow(int row) {
-    if (row < 0 || row >= m_recordModel->rowCount())
-        return;
-    removeBalloon();
-    m_recordModel->beginRefill();
-    m_filter.removeRow(row);
-    m_recordModel->endRefill();
-    selectRow(std::min(row, m_recordModel->rowCount() - 1));
-}
-
-void QuickListWindow::setRowTitle(int row, const QString &title) {
-    if (row < 0 || row >= m_recordModel->rowCount())
-        return;
-    removeBalloon();
-    m_recordModel->beginRefill();
-    m_filter.setRowTitle(row, title, title.contains(SpecialStars) ? RowColour::Special : RowColour::Normal);
-    m_recordModel->endRefill();
-    selectRow(row);
-}
-
-void QuickListWindow::clearRows() {
-    removeBalloon();
-    m_recordModel->beginRefill();
-    m_filter.clearRows();
-    m_recordModel->endRefill();
-}
-
 void QuickListWindow::setStatus(const QString &text) {
     m_statusLabel->setText(text);
 }
@@ -454,12 +366,12 @@ void QuickListWindow::setStatus(const QString &text) {
 void QuickListWindow::searchChanged() {
     if (!m_searchBox->text().isEmpty()) {
         // An invalid pattern leaves the list nearly empty; no message.
-        fill(QStringLiteral("*"), true);
+        m_feed->search(m_searchBox->text());
         // During a search no category is highlighted.
         m_categoryModel->setHighlighted(-1);
     } else {
         // Back to "常用", and the highlight says so.
-        fill(CommonFlag, false);
+        m_feed->showCategory(CommonFlag);
         m_categoryModel->setHighlighted(0);
     }
 }
@@ -467,7 +379,7 @@ void QuickListWindow::searchChanged() {
 void QuickListWindow::showCategory(int row) {
     if (row < 0 || row >= m_categoryModel->rowCount())
         return;
-    fill(m_categoryModel->names().at(row), false);
+    m_feed->showCategory(m_categoryModel->names().at(row));
     m_categoryModel->setHighlighted(row);
     m_categoryList->setToolTip(m_categoryModel->names().at(row));
 }
@@ -497,7 +409,7 @@ void QuickListWindow::releasedOver(Qt::MouseButton button, const QPoint &pos, co
     }
     // The rows shown are not yet the ones asked for: a click on them would
     // act on another record than the user means.
-    if (m_recordModel->rowCount() == 0 || m_waitingFill)
+    if (m_recordModel->rowCount() == 0 || m_feed->isWaiting())
         return;
     if (button == Qt::LeftButton) {
         const QModelIndex index = m_recordList->indexAt(pos);
@@ -515,7 +427,7 @@ void QuickListWindow::releasedOver(Qt::MouseButton button, const QPoint &pos, co
 }
 
 void QuickListWindow::doubleClicked() {
-    if (m_recordModel->rowCount() > 0 && !m_waitingFill &&
+    if (m_recordModel->rowCount() > 0 && !m_feed->isWaiting() &&
         m_settings.value(setting::ListClickMode) == choice::DoubleClickExecutes)
         executeSelected();
 }
@@ -531,8 +443,9 @@ void QuickListWindow::showBalloon(int delayMs) {
     // The old handle goes first: a balloon that is up is then taken over by
     // the new one and shows the new row at once instead of vanishing.
     m_balloon.reset();
-    m_balloon = std::make_unique<BalloonTip>(m_recordList->viewport(), m_filter.text(row, col::Title),
-                                             m_filter.textPrefix(row, 800), delayMs);
+    const SearchFilter &rows = m_feed->rows();
+    m_balloon = std::make_unique<BalloonTip>(m_recordList->viewport(), rows.text(row, col::Title),
+                                             rows.textPrefix(row, 800), delayMs);
     m_balloonRow = row;
     m_balloonDelay = delayMs;
 }
@@ -542,22 +455,19 @@ void QuickListWindow::removeBalloon() {
     m_balloonRow = -1;
 }
 
-BalloonTipWindow *QuickListWindow::balloon() const {
-    return m_balloon ? m_balloon->window() : nullptr;
-}
-
 void QuickListWindow::executeSelected() {
     const int row = selectedRow();
     // A hint row of an empty library is no record: executing it would only
     // wipe the clipboard, which may hold the text the hint asks to add.
-    if (row < 0 || m_filter.isHintRow(row) || m_executing)
+    const SearchFilter &rows = m_feed->rows();
+    if (row < 0 || rows.isHintRow(row) || m_executing)
         return;
     m_executing = true;
     removeBalloon();
-    const QString text = m_filter.text(row, col::Text);
+    const QString text = rows.text(row, col::Text);
     QString lastUsed;
     for (int c = col::Title; c <= col::Detail; ++c)
-        lastUsed += LastUsedSeparator + m_filter.text(row, c);
+        lastUsed += LastUsedSeparator + rows.text(row, c);
 
     if (m_closesItself) {
         // The list goes out of the way and control returns to the event loop
@@ -596,7 +506,20 @@ void QuickListWindow::checkOutsideClick() {
 }
 
 void QuickListWindow::openMenu(const QPoint &globalPos) {
-    m_listMenu->popupAt(globalPos);
+    // The menu takes the selected row's record; the hint rows of an empty
+    // library are no records.
+    const SearchFilter &rows = m_feed->rows();
+    const int row = selectedRow();
+    std::optional<ListMenu::Target> target;
+    if (row >= 0 && !rows.isHintRow(row))
+        target = ListMenu::Target{rows.text(row, col::Id), rows.text(row, col::Title),
+                                  rows.text(row, col::Text), rows.text(row, col::Common) == CommonFlag};
+    // The list keeps still while the menu is open; a menu closed without a
+    // choice (Esc, a click elsewhere) gives it back at once.
+    auto hold = std::make_shared<Hold>(keepOpen());
+    connect(
+        m_listMenu, &QMenu::aboutToHide, this, [hold] { hold->reset(); }, Qt::SingleShotConnection);
+    m_listMenu->popupFor(target, globalPos);
 }
 
 void QuickListWindow::closeEvent(QCloseEvent *event) {
@@ -627,8 +550,8 @@ bool QuickListWindow::handleKey(QKeyEvent *event) {
         return true;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        if (m_waitingFill)
-            m_waitingKeys << event->key();
+        if (m_feed->isWaiting())
+            m_feed->keepKey(event->key());
         else
             executeSelected();
         return true;
@@ -676,8 +599,8 @@ bool QuickListWindow::eventFilter(QObject *watched, QEvent *event) {
             case Qt::Key_PageUp:
             case Qt::Key_PageDown:
                 // The arrows move through the list while the search box keeps the focus.
-                if (m_waitingFill)
-                    m_waitingKeys << key->key();
+                if (m_feed->isWaiting())
+                    m_feed->keepKey(key->key());
                 else
                     QCoreApplication::sendEvent(m_recordList, event);
                 return true;
@@ -726,39 +649,9 @@ void QuickListWindow::paintEvent(QPaintEvent *event) {
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
-void QuickListWindow::readFirstScreen() {
-    if (!m_firstScreenPending)
-        return;
-    m_firstScreenPending = false;
-    if (auto first = m_library.readFirstScreen(FirstScreenRows)) {
-        m_filter.setTable(std::move(first.value()));
-        // The first screen shows at once, whatever was typed meanwhile; the
-        // rows asked for by then come with the whole library.
-        m_reading = false;
-        const Filling waiting = *m_waitingFill;
-        m_waitingFill.reset();
-        fill(CommonFlag, false);
-        m_reading = true;
-        // Keys pressed meanwhile act on the rows of the whole library.
-        if (waiting.category != CommonFlag || waiting.search || !m_waitingKeys.isEmpty())
-            fill(waiting.category, waiting.search);
-        m_loader.start();
-    } else {
-        m_reading = false;
-        m_waitingFill.reset();
-        m_waitingKeys.clear();
-        showWaiting(false);
-        showReadFailure(first.error());
-        fill(CommonFlag, false);
-    }
-}
-
 void QuickListWindow::showEvent(QShowEvent *event) {
     QWidget::showEvent(event);
-    // Once the window is on its way to the screen (the request leaves when
-    // the event loop next waits), the first screen is read.
-    if (m_firstScreenPending)
-        QTimer::singleShot(10, this, &QuickListWindow::readFirstScreen);
+    m_feed->start();
     // Opened by the hotkey the user types at once: the search box takes the keys.
     activateWindow();
     raise();
