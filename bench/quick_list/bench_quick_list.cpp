@@ -123,11 +123,7 @@ QAbstractItemModel *recordModel(const QuickListWindow *list) {
     return recordList(list)->model();
 }
 BalloonTipWindow *balloon(const QuickListWindow *list) {
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (auto *tip = qobject_cast<BalloonTipWindow *>(w);
-            tip && tip->tool() == recordList(list)->viewport())
-            return tip;
-    return nullptr;
+    return list->findChild<BalloonTipWindow *>();
 }
 
 class ListBench {

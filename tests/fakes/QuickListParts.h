@@ -64,11 +64,7 @@ inline void openMenu(const QuickListWindow *list) {
     QContextMenuEvent press(QContextMenuEvent::Keyboard, QPoint(), QPoint());
     QCoreApplication::sendEvent(recordList(list), &press);
 }
-// The balloon of the list's rows, if one was made.
+// The balloon of the list's rows.
 inline BalloonTipWindow *balloon(const QuickListWindow *list) {
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (auto *tip = qobject_cast<BalloonTipWindow *>(w);
-            tip && tip->tool() == recordList(list)->viewport())
-            return tip;
-    return nullptr;
+    return list->findChild<BalloonTipWindow *>();
 }

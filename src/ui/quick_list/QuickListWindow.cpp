@@ -145,6 +145,7 @@ void QuickListWindow::createControls() {
     m_categoryModel = new CategoryListModel(this);
     m_recordList->setModel(m_recordModel);
     m_recordList->setItemDelegate(new RecordDelegate(m_recordList));
+    m_balloon = new BalloonTipWindow(m_recordList->viewport());
     m_categoryList->setModel(m_categoryModel);
     m_listMenu = new ListMenu(this);
 
@@ -436,22 +437,18 @@ void QuickListWindow::showBalloon(int delayMs) {
     const int row = selectedRow();
     if (row < 0)
         return;
-    // The balloon of the same row and delay stays: rebuilding it on every
+    // The balloon of the same row and delay stays: changing it on every
     // pixel of movement would make a shown balloon flicker.
-    if (m_balloon && m_balloonRow == row && m_balloonDelay == delayMs)
+    if (m_balloonRow == row && m_balloonDelay == delayMs)
         return;
-    // The old handle goes first: a balloon that is up is then taken over by
-    // the new one and shows the new row at once instead of vanishing.
-    m_balloon.reset();
     const SearchFilter &rows = m_feed->rows();
-    m_balloon = std::make_unique<BalloonTip>(m_recordList->viewport(), rows.text(row, col::Title),
-                                             rows.textPrefix(row, 800), delayMs);
+    m_balloon->showContent(rows.text(row, col::Title), rows.textPrefix(row, 800), delayMs);
     m_balloonRow = row;
     m_balloonDelay = delayMs;
 }
 
 void QuickListWindow::removeBalloon() {
-    m_balloon.reset();
+    m_balloon->withdraw();
     m_balloonRow = -1;
 }
 

@@ -19,7 +19,7 @@
 #include <memory>
 #include <optional>
 
-class BalloonTip;
+class BalloonTipWindow;
 class ClickLabel;
 class CategoryListModel;
 class LibraryStore;
@@ -137,7 +137,7 @@ class QuickListWindow : public QWidget {
 
     RecordListModel *m_recordModel = nullptr;
     CategoryListModel *m_categoryModel = nullptr;
-    std::unique_ptr<BalloonTip> m_balloon;
+    BalloonTipWindow *m_balloon;
     int m_balloonRow = -1;
     int m_balloonDelay = 0;
     int m_hoverColumn = 0;
