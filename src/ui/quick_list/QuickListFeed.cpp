@@ -46,7 +46,7 @@ void QuickListFeed::showCategory(const QString &name) {
 }
 
 void QuickListFeed::search(const QString &text) {
-    fill({QStringLiteral("*"), true, text});
+    fill(Filling{QString(), true, text});
 }
 
 void QuickListFeed::fill(const Filling &filling) {
@@ -58,9 +58,7 @@ void QuickListFeed::fill(const Filling &filling) {
     }
     m_last = filling;
     emit rowsAboutToChange(Change::Refilled);
-    m_filter.setPinyinSearch(m_settings.value(setting::PinyinSearch));
-    const bool complete = m_filter.load(filling.category, filling.search, filling.text,
-                                        m_settings.value(setting::LastUsedEntry));
+    const bool complete = load(filling);
     emit rowsChanged(Change::Refilled, 0);
     if (complete && !m_categoriesKnown) {
         const QStringList names = m_filter.categories();
@@ -68,6 +66,15 @@ void QuickListFeed::fill(const Filling &filling) {
         if (m_categoriesKnown)
             emit categoriesRead(names, filling.category == CommonFlag && !filling.search);
     }
+}
+
+bool QuickListFeed::load(const Filling &filling) {
+    m_filter.setPinyinSearch(m_settings.value(setting::PinyinSearch));
+    const QString lastUsed = m_settings.value(setting::LastUsedEntry);
+    if (filling.search)
+        return m_filter.search(filling.text, lastUsed);
+    m_filter.showCategory(filling.category, lastUsed);
+    return true;
 }
 
 void QuickListFeed::readFirstScreen() {
@@ -154,8 +161,7 @@ void QuickListFeed::recordsArrived(const Outcome<RecordTable> &records) {
         // The first screen grows into the whole list under the user's eyes;
         // the first screen is the top of the whole list.
         emit rowsAboutToChange(Change::Grown);
-        m_filter.setPinyinSearch(m_settings.value(setting::PinyinSearch));
-        m_filter.load(m_last.category, m_last.search, m_last.text, m_settings.value(setting::LastUsedEntry));
+        load(m_last);
         emit rowsChanged(Change::Grown, -1);
     }
 }

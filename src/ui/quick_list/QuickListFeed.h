@@ -89,6 +89,8 @@ class QuickListFeed : public QObject {
         QString text;
     };
     void fill(const Filling &filling);
+    // Builds the rows; false when the search text is no valid pattern.
+    bool load(const Filling &filling);
     void readFirstScreen();
     void recordsArrived(const Outcome<RecordTable> &records);
     void markReadFailure(StoreError error);
