@@ -98,11 +98,12 @@ class TestEditor : public QObject {
         QCOMPARE(f->env.boxes,
                  (QStringList{"Vemo文本收集器|是否修改并保存当前记录", "Vemo文本收集器|是否删除当前记录"}));
         QCOMPARE(f->sql("SELECT CodeName FROM VBcode WHERE ID = 3"), QStringLiteral("更新一行"));
-        editor->idLabel()->setText(QStringLiteral("99")); // deleted elsewhere meanwhile
+        f->sql("DELETE FROM VBcode WHERE ID = 4"); // deleted elsewhere meanwhile
+        editor->showRecord(Record{4, "签名", "Sub", "新标题", "新文本", {}, false});
         editor->deleteButton()->click();
         QCOMPARE(f->env.boxes.last(), QStringLiteral("Vemo文本收集器|删除失败：记录已不存在"));
         QVERIFY(editor->isVisible() && editor->deleteButton()->isVisibleTo(editor.get()));
-        editor->idLabel()->setText(QStringLiteral("3"));
+        editor->showRecord(Record{3, "SQL", "Class", "新标题", "新文本", {}, false});
         editor->updateButton()->click();
         QCOMPARE(f->env.boxes.last(), QStringLiteral("Vemo文本收集器|修改完成"));
         QCOMPARE(f->sql("SELECT CodeName || Code || IsUsed || TypeName FROM VBcode WHERE ID = 3"),
@@ -112,7 +113,7 @@ class TestEditor : public QObject {
         editor->deleteButton()->click();
         QCOMPARE(f->env.boxes.last(), QStringLiteral("Vemo文本收集器|删除完成"));
         QCOMPARE(f->sql("SELECT group_concat(ID) FROM (SELECT ID FROM VBcode ORDER BY ID)"),
-                 QStringLiteral("0,1,3,4"));
+                 QStringLiteral("0,1,3"));
     }
 
     void titleDoubleClickAndButtons() {

@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QScreen>
+#include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
@@ -83,7 +84,50 @@ class Drag final : public QObject {
     QPoint m_origin;
 };
 
+// Keeps a window standing left of an anchor's outer place while the window
+// manager frames it: each change of its outer size moves it again.
+class LeftOf final : public QObject {
+  public:
+    LeftOf(QWidget *window, const QWidget *anchor)
+        : QObject(window), m_window(window), m_left(twips::left(anchor)), m_top(twips::top(anchor)) {
+        apply();
+        window->installEventFilter(this);
+        QTimer::singleShot(1000, this, [this] {
+            if (m_window->frameGeometry().size() != m_size)
+                apply();
+            deleteLater();
+        });
+    }
+
+  protected:
+    bool eventFilter(QObject *, QEvent *event) override {
+        if ((event->type() == QEvent::Move || event->type() == QEvent::Resize) &&
+            m_window->frameGeometry().size() != m_size)
+            apply();
+        return false;
+    }
+
+  private:
+    void apply() {
+        m_size = m_window->frameGeometry().size();
+        twips::move(m_window, m_left - twips::width(m_window), m_top);
+        keepOnScreen(m_window);
+    }
+
+    QWidget *m_window;
+    int m_left;
+    int m_top;
+    QSize m_size;
+};
+
 } // namespace
+
+void standLeftOf(QWidget *window, const QWidget *anchor) {
+    // A newer placement replaces one still correcting itself.
+    const QString name = QStringLiteral("placement::standLeftOf");
+    qDeleteAll(window->findChildren<QObject *>(name, Qt::FindDirectChildrenOnly));
+    (new LeftOf(window, anchor))->setObjectName(name);
+}
 
 void startDrag(QWidget *window, QPoint pressedAt) {
     if (!window || Drag::current())

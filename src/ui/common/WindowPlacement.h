@@ -42,6 +42,11 @@ void keepOnScreen(QWidget *window);
 // screens' range before anything is computed from it, then the window is
 // pulled wholly onto a screen.
 void restore(QWidget *window, int left, int top);
+// Stands the window immediately to the left of the anchor, top edges level
+// (a hidden anchor's place counts all the same), pulled onto the screen. The
+// window manager reports the frame only after the window is shown: the place
+// is corrected whenever the outer size changes during the next second.
+void standLeftOf(QWidget *window, const QWidget *anchor);
 // Centres the window on the screen under the pointer.
 void centerOnScreen(QWidget *window);
 // Keeps the window above all normal windows.
