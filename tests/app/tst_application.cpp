@@ -2,6 +2,7 @@
 // clicks, the roads into the editor, the hotkey and the paste, the menu.
 #include "Application.h"
 #include "FakePlatform.h"
+#include "Parts.h"
 #include "Paste.h"
 #include "Program.h"
 #include "QuickListParts.h"
@@ -234,10 +235,10 @@ class TestApplication : public QObject {
         }
         QGuiApplication::clipboard()->setText(text);
         QTRY_VERIFY(editor() && editor()->isVisible());
-        QCOMPARE(editor()->titleBox()->text(), QStringLiteral("Test"));
-        editor()->titleBox()->setText(QStringLiteral("改过的标题"));
+        QCOMPARE(part<QLineEdit>(editor(), "titleBox")->text(), QStringLiteral("Test"));
+        part<QLineEdit>(editor(), "titleBox")->setText(QStringLiteral("改过的标题"));
         QTest::qWait(1200);
-        QCOMPARE(editor()->titleBox()->text(), QStringLiteral("改过的标题"));
+        QCOMPARE(part<QLineEdit>(editor(), "titleBox")->text(), QStringLiteral("改过的标题"));
     }
 
     // The icon: the help notice for an empty library (unless the double-click
@@ -301,7 +302,8 @@ class TestApplication : public QObject {
         QCoreApplication::sendEvent(&icon, &enter);
         QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(&icon, &drop);
-        QVERIFY(editor() && editor()->titleBox()->text() == "GetName" && editor()->category() == "Function");
+        QVERIFY(editor() && part<QLineEdit>(editor(), "titleBox")->text() == "GetName" &&
+                editor()->category() == "Function");
         QCOMPARE(editor()->frameGeometry().top(), icon.frameGeometry().top());
 
         // A drag keeps the place; a purely vertical one is a click and keeps nothing.
@@ -364,7 +366,7 @@ class TestApplication : public QObject {
         QGuiApplication::clipboard()->setText(QStringLiteral("编辑器里的文本"));
         emit app->mainMenu().addText->triggered();
         editor()->activateWindow();
-        editor()->titleBox()->setFocus();
+        part<QLineEdit>(editor(), "titleBox")->setFocus();
         platform().foreground = editor()->winId();
         platform().windows.insert(editor()->winId());
         QVERIFY(platform().pressHotkey(117));
@@ -475,7 +477,7 @@ class TestApplication : public QObject {
         QTest::keyClick(listMenu(list()), Qt::Key_E);
         QTRY_VERIFY(!listMenu(list())->isVisible());
         QVERIFY(!editor()->isAddMode() && list()->isHeld());
-        QCOMPARE(editor()->titleBox()->text(), QStringLiteral("标题一"));
+        QCOMPARE(part<QLineEdit>(editor(), "titleBox")->text(), QStringLiteral("标题一"));
         emit list()->aboutRequested();
         QVERIFY(app->aboutWindow() && app->aboutWindow()->isVisible());
         editor()->close();
@@ -485,7 +487,7 @@ class TestApplication : public QObject {
         flush();
         QVERIFY(!list()->isHeld());
 
-        app->settingsWindow()->hotkeyBox()->setCurrentIndex(1); // "Ctrl+A"
+        part<QComboBox>(app->settingsWindow(), "hotkeyBox")->setCurrentIndex(1); // "Ctrl+A"
         emit app->mainMenu().exitProgram->triggered();
         flush();
         QVERIFY(!list() && !app->settingsWindow());

@@ -32,10 +32,7 @@ class BalloonTipWindow : public QWidget {
 
     QString title() const { return m_title; }
     QString text() const { return m_text; }
-    int delayTime() const { return m_delayMs; }
     QWidget *tool() const { return m_tool; }
-    // Whether the text had to be cut to fit on the screen at the last showing.
-    bool isTruncated() const { return m_truncated; }
     // The title as the last painting drew it (cut with an ellipsis when it did not fit).
     QString drawnTitle() const { return m_drawnTitle; }
 

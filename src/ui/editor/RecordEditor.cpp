@@ -116,21 +116,27 @@ void RecordEditor::buildControls() {
     m_groupBox->setFont(fonts::song(10.5));
     m_actionCaption = label(this, QStringLiteral("文本框双击"));
     m_doubleClickBox = editableCombo(this);
+    m_doubleClickBox->setObjectName(QStringLiteral("doubleClickBox"));
     m_doubleClickBox->setFont(fonts::song(10.5));
     m_titleCaption = label(this, QStringLiteral("文本标题"));
     m_titleBox = new QLineEdit(this);
+    m_titleBox->setObjectName(QStringLiteral("titleBox"));
     m_commonBox = new QCheckBox(QStringLiteral("常用"), this);
     m_commonBox->setBackgroundRole(QPalette::Window); // white; a button's own role is grey
     m_commonBox->setAutoFillBackground(true);
     m_deleteButton = new QPushButton(QStringLiteral("删除"), this);
+    m_deleteButton->setObjectName(QStringLiteral("deleteButton"));
     m_updateButton = new QPushButton(QStringLiteral("更新"), this);
+    m_updateButton->setObjectName(QStringLiteral("updateButton"));
     m_addButton = new QPushButton(QStringLiteral("新增"), this);
+    m_addButton->setObjectName(QStringLiteral("addButton"));
     {
         QPalette p = m_addButton->palette();
         p.setColor(QPalette::Button, QColor(255, 192, 192));
         m_addButton->setPalette(p);
     }
     m_textBox = new QPlainTextEdit(this);
+    m_textBox->setObjectName(QStringLiteral("textBox"));
     m_textBox->setLineWrapMode(QPlainTextEdit::NoWrap); // both scroll bars
     m_textBox->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_textBox->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);

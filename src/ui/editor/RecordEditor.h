@@ -43,16 +43,6 @@ class RecordEditor : public QWidget {
     Record record() const;
     QString category() const { return m_category; }
 
-    // The controls, for tests.
-    QLineEdit *titleBox() const { return m_titleBox; }
-    QPlainTextEdit *textBox() const { return m_textBox; }
-    QComboBox *groupBox() const { return m_groupBox; }
-    QComboBox *doubleClickBox() const { return m_doubleClickBox; }
-    QCheckBox *commonBox() const { return m_commonBox; }
-    QPushButton *addButton() const { return m_addButton; }
-    QPushButton *updateButton() const { return m_updateButton; }
-    QPushButton *deleteButton() const { return m_deleteButton; }
-
   protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;

@@ -60,9 +60,6 @@ class QuickListWindow : public QWidget {
     // Shows the list in front, with the keyboard in the search box.
     void present();
 
-    // The list closes by itself after an execution and on a click outside;
-    // otherwise it stays open, above other windows.
-    bool closesItself() const { return m_closesItself; }
     // The X time of the hotkey press that brought the list up (0: unknown).
     void setCalledUpAt(quint64 time) { m_calledUpAt = time; }
     // The library changed elsewhere: it is read again and "常用" shown.
