@@ -191,6 +191,20 @@ void keepOnScreen(QWidget *form) {
     twips::move(form, left + originX, top + originY);
 }
 
+void keepInside(QWidget *window, const QRect &area) {
+    QRect frame = window->frameGeometry();
+    if (frame.bottom() > area.bottom())
+        frame.moveBottom(area.bottom());
+    if (frame.right() > area.right())
+        frame.moveRight(area.right());
+    if (frame.top() < area.top())
+        frame.moveTop(area.top());
+    if (frame.left() < area.left())
+        frame.moveLeft(area.left());
+    if (frame.topLeft() != window->frameGeometry().topLeft())
+        window->move(window->pos() + frame.topLeft() - window->frameGeometry().topLeft());
+}
+
 void restore(QWidget *form, int left, int top) {
     if (!form)
         return;

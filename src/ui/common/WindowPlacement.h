@@ -47,6 +47,8 @@ void restore(QWidget *window, int left, int top);
 // window manager reports the frame only after the window is shown: the place
 // is corrected whenever the outer size changes during the next second.
 void standLeftOf(QWidget *window, const QWidget *anchor);
+// Moves the window so that its outer frame lies inside the area.
+void keepInside(QWidget *window, const QRect &area);
 // Centres the window on the screen under the pointer.
 void centerOnScreen(QWidget *window);
 // Keeps the window above all normal windows.

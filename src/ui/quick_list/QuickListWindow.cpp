@@ -6,7 +6,6 @@
 #include "Settings.h"
 #include "common/BalloonTip.h"
 #include "common/ClickLabel.h"
-#include "common/Fonts.h"
 #include "common/MessageBoxes.h"
 #include "common/WindowPlacement.h"
 #include "platform.h"
@@ -17,53 +16,25 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCursor>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
 #include <QScreen>
 #include <QScrollBar>
 #include <algorithm>
 #include <utility>
 
 namespace {
-
-const QColor WindowColour(64, 64, 64);
-const QColor LightGrey(224, 224, 224);
-const QColor LabelGrey(192, 192, 192);
-
-void setColours(QWidget *w, const QColor &text, const QColor &background) {
-    QPalette p = w->palette();
-    p.setColor(QPalette::WindowText, text);
-    p.setColor(QPalette::Text, text);
-    p.setColor(QPalette::ButtonText, text);
-    p.setColor(QPalette::Window, background);
-    p.setColor(QPalette::Base, background);
-    w->setPalette(p);
-}
-
-ClickLabel *clickLabel(const QString &caption, QWidget *parent) {
-    auto *label = new ClickLabel(caption, parent);
-    label->setAlignment(Qt::AlignCenter);
-    label->setCursor(Qt::PointingHandCursor);
-    return label;
-}
-
-// The frame around the search box, drawn by the window itself.
-const QRect SearchFrame = twips::rect(1350, 45, 4845, 375);
 // Outside clicks are looked for this often.
 constexpr int OutsideCheckMs = 100;
-// The list's height as designed, and the least it shrinks to on a short screen.
-constexpr int DesignHeight = twips::toPx(9645);
-constexpr int MinimumHeight = 200;
-
 } // namespace
 
 QuickListWindow::QuickListWindow(Settings &settings, const LibraryStore &library, RecordLoader &loader,
                                  QWidget *parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint), m_settings(settings),
-      m_feed(new QuickListFeed(settings, library, loader, this)) {
+      m_feed(new QuickListFeed(settings, library, loader, this)),
+      m_recordModel(new RecordListModel(&m_feed->rows(), this)), m_categoryModel(new CategoryListModel(this)),
+      m_ui(this, m_recordModel, m_categoryModel) {
     connect(m_feed, &QuickListFeed::rowsAboutToChange, this, &QuickListWindow::rowsAboutToChange);
     connect(m_feed, &QuickListFeed::rowsChanged, this, &QuickListWindow::rowsChanged);
     connect(m_feed, &QuickListFeed::categoriesRead, this, &QuickListWindow::categoriesRead);
@@ -71,8 +42,7 @@ QuickListWindow::QuickListWindow(Settings &settings, const LibraryStore &library
     connect(m_feed, &QuickListFeed::caughtUp, this, &QuickListWindow::caughtUp);
     connect(m_feed, &QuickListFeed::readFailed, this,
             [this](StoreError error) { setStatus(messages::describeReadFailure(error)); });
-    createControls();
-    setUpLists();
+    connectControls();
     m_actions = new ListActions(library, *m_feed, this, [this] { return keepOpen(); });
     connect(m_listMenu, &ListMenu::chosen, m_actions, &ListActions::act);
     connect(m_actions, &ListActions::status, this, &QuickListWindow::setStatus);
@@ -86,130 +56,21 @@ QuickListWindow::QuickListWindow(Settings &settings, const LibraryStore &library
 
 QuickListWindow::~QuickListWindow() = default;
 
-void QuickListWindow::createControls() {
-    setWindowTitle(program::Name);
-    setFixedSize(twips::toPx(6300), DesignHeight);
-    setFont(fonts::yaHei(9));
-    setAutoFillBackground(true);
-    setColours(this, Qt::white, WindowColour);
-
-    m_closeLabel = clickLabel(QStringLiteral("关闭"), this);
-    m_closeLabel->setGeometry(twips::rect(20, 20, 975, 375));
-    m_closeLabel->setToolTip(QStringLiteral("关闭窗体，快捷键 Esc"));
-    setColours(m_closeLabel, Qt::white, WindowColour);
-
-    // The label and the box sit inside the search frame; they are a little
-    // taller than drawn in twips so the 9 pt text is not cut off.
-    m_searchLabel = new QLabel(QStringLiteral("搜 索"), this);
-    m_searchLabel->setGeometry(twips::toPx(1500), SearchFrame.top() + 2, twips::toPx(450) + 6,
-                               SearchFrame.height() - 4);
-    m_searchLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    m_searchLabel->setFont(fonts::song(9));
-    setColours(m_searchLabel, LabelGrey, WindowColour);
-
-    m_searchBox = new QLineEdit(this);
-    m_searchBox->setObjectName(QStringLiteral("searchBox"));
-    m_searchBox->setGeometry(twips::toPx(2100), SearchFrame.top() + 2, twips::toPx(3375),
-                             SearchFrame.height() - 4);
-    m_searchBox->setFrame(false);
-    m_searchBox->setFont(fonts::song(9));
-    m_searchBox->setToolTip(QStringLiteral("输入内容搜索"));
-    setColours(m_searchBox, LightGrey, WindowColour);
-
-    m_aboutLabel = clickLabel(QStringLiteral("Vemo"), this);
-    m_aboutLabel->setGeometry(twips::toPx(5640) - 2, SearchFrame.top() + 2, twips::toPx(450) + 4,
-                              SearchFrame.height() - 4);
-    m_aboutLabel->setFont(fonts::yaHei(9));
-    setColours(m_aboutLabel, Qt::white, WindowColour);
-
-    m_categoryList = new QTableView(this);
-    m_categoryList->setObjectName(QStringLiteral("categoryList"));
-    m_categoryList->setGeometry(twips::rect(60, 435, 1335, 8640));
-    m_recordList = new QTableView(this);
-    m_recordList->setObjectName(QStringLiteral("recordList"));
-    m_recordList->setGeometry(twips::rect(1380, 435, 4815, 8760));
-
-    m_addLabel = clickLabel(QStringLiteral("新 增"), this);
-    m_addLabel->setGeometry(twips::rect(60, 9120, 1275, 435));
-    m_addLabel->setFont(fonts::yaHei(10.5, true));
-    m_addLabel->setToolTip(QStringLiteral("新增文本：先复制后再来点击会自动识别"));
-    setColours(m_addLabel, LightGrey, WindowColour);
-
-    m_statusLabel = new QLabel(QStringLiteral("Vemo文本收集器 V2.0"), this);
-    m_statusLabel->setObjectName(QStringLiteral("statusLabel"));
-    m_statusLabel->setGeometry(twips::rect(1140, 9240, 4935, 315));
-    m_statusLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    setColours(m_statusLabel, LightGrey, WindowColour);
-
-    m_recordModel = new RecordListModel(&m_feed->rows(), this);
-    m_categoryModel = new CategoryListModel(this);
-    m_recordList->setModel(m_recordModel);
-    m_recordList->setItemDelegate(new RecordDelegate(m_recordList));
-    m_balloon = new BalloonTipWindow(m_recordList->viewport());
-    m_categoryList->setModel(m_categoryModel);
+void QuickListWindow::connectControls() {
+    m_balloon = new BalloonTipWindow(m_ui.recordList->viewport());
     m_listMenu = new ListMenu(this);
-
-    connect(m_closeLabel, &ClickLabel::clicked, this, &QWidget::close);
-    connect(m_addLabel, &ClickLabel::clicked, this, &QuickListWindow::addRequested);
-    connect(m_aboutLabel, &ClickLabel::clicked, this, &QuickListWindow::aboutRequested);
+    connect(m_ui.closeLabel, &ClickLabel::clicked, this, &QWidget::close);
+    connect(m_ui.addLabel, &ClickLabel::clicked, this, &QuickListWindow::addRequested);
+    connect(m_ui.aboutLabel, &ClickLabel::clicked, this, &QuickListWindow::aboutRequested);
     connect(&m_outsideCheck, &QTimer::timeout, this, &QuickListWindow::checkOutsideClick);
-    connect(m_searchBox, &QLineEdit::textChanged, this, &QuickListWindow::searchChanged);
-    connect(m_categoryList, &QTableView::clicked, this,
+    connect(m_ui.searchBox, &QLineEdit::textChanged, this, &QuickListWindow::searchChanged);
+    connect(m_ui.categoryList, &QTableView::clicked, this,
             [this](const QModelIndex &index) { showCategory(index.row()); });
 
-    m_searchBox->installEventFilter(this);
-    m_recordList->installEventFilter(this);
-    m_recordList->viewport()->installEventFilter(this);
-    setTabOrder(m_searchBox, m_recordList);
-}
-
-void QuickListWindow::setUpLists() {
-    const int rowHeight = QFontMetrics(m_recordList->font()).height() + 4;
-    for (QTableView *list : {m_recordList, m_categoryList}) {
-        list->horizontalHeader()->hide();
-        list->verticalHeader()->hide();
-        list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-        list->setShowGrid(false);
-        list->setWordWrap(false);
-        list->setTabKeyNavigation(false);
-        list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        list->horizontalHeader()->setMinimumSectionSize(0);
-        // Fixed row heights: no row is measured, whatever the number of records.
-        list->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-        list->verticalHeader()->setDefaultSectionSize(rowHeight);
-        list->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    }
-
-    m_recordList->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_recordList->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_recordList->setMouseTracking(true);
-    m_recordList->setTextElideMode(Qt::ElideRight);
-    QPalette p = m_recordList->palette();
-    p.setColor(QPalette::Base, ListBackground);
-    p.setColor(QPalette::Text, QApplication::palette().color(QPalette::Text));
-    m_recordList->setPalette(p);
-    // Only the number, the title and "详" show; the other columns are data.
-    static const int widths[col::Count] = {600, 3400, 0, 0, 0, 0, 0, 600};
-    for (int c = 0; c < col::Count; ++c) {
-        m_recordList->setColumnWidth(c, twips::toPx(widths[c]));
-        m_recordList->setColumnHidden(c, widths[c] == 0);
-    }
-    // The number column holds "最近一次" whole, in any font; the title gives
-    // up the room.
-    const int numberWidth =
-        std::max(twips::toPx(widths[col::Number]),
-                 QFontMetrics(m_recordList->font()).horizontalAdvance(LastUsedLabel) + 12);
-    m_recordList->setColumnWidth(col::Number, numberWidth);
-    m_recordList->setColumnWidth(col::Title,
-                                 twips::toPx(widths[col::Number] + widths[col::Title]) - numberWidth);
-
-    m_categoryList->setFrameShape(QFrame::NoFrame);
-    m_categoryList->setSelectionMode(QAbstractItemView::NoSelection);
-    m_categoryList->setFocusPolicy(Qt::NoFocus);
-    m_categoryList->setColumnWidth(0, twips::toPx(1200));
-    m_categoryList->setCursor(Qt::PointingHandCursor);
-    setColours(m_categoryList, CategoryColour, WindowColour);
-    m_categoryList->viewport()->setAutoFillBackground(true);
+    m_ui.searchBox->installEventFilter(this);
+    m_ui.recordList->installEventFilter(this);
+    m_ui.recordList->viewport()->installEventFilter(this);
+    setTabOrder(m_ui.searchBox, m_ui.recordList);
 }
 
 QuickListWindow::Hold QuickListWindow::keepOpen() {
@@ -227,16 +88,7 @@ void QuickListWindow::released() {
 }
 
 void QuickListWindow::fitTo(const QScreen *screen) {
-    // A screen shorter than the list (a large scale factor, a small
-    // display) gets a shorter rows area; everything else stays whole.
-    const int shorter = screen ? std::clamp(DesignHeight - screen->availableGeometry().height(), 0,
-                                            DesignHeight - MinimumHeight)
-                               : 0;
-    setFixedSize(twips::toPx(6300), DesignHeight - shorter);
-    m_categoryList->setGeometry(twips::rect(60, 435, 1335, 8640).adjusted(0, 0, 0, -shorter));
-    m_recordList->setGeometry(twips::rect(1380, 435, 4815, 8760).adjusted(0, 0, 0, -shorter));
-    m_addLabel->setGeometry(twips::rect(60, 9120, 1275, 435).translated(0, -shorter));
-    m_statusLabel->setGeometry(twips::rect(1140, 9240, 4935, 315).translated(0, -shorter));
+    m_ui.fitTo(screen);
 }
 
 void QuickListWindow::placeAtRightEdge() {
@@ -248,7 +100,7 @@ void QuickListWindow::placeAtRightEdge() {
     const QRect area = screen->geometry();
     twips::move(this, twips::fromPx(area.x() + area.width()) - twips::width(this),
                 twips::fromPx(area.y()) + 3000);
-    keepInside(screen->availableGeometry());
+    placement::keepInside(this, screen->availableGeometry());
 }
 
 void QuickListWindow::placeAt(const QPoint &globalPos) {
@@ -257,21 +109,7 @@ void QuickListWindow::placeAt(const QPoint &globalPos) {
     twips::move(this, twips::fromPx(globalPos.x()), twips::fromPx(globalPos.y()));
     placement::keepOnScreen(this);
     if (screen)
-        keepInside(screen->availableGeometry());
-}
-
-void QuickListWindow::keepInside(const QRect &area) {
-    QRect frame = frameGeometry();
-    if (frame.bottom() > area.bottom())
-        frame.moveBottom(area.bottom());
-    if (frame.right() > area.right())
-        frame.moveRight(area.right());
-    if (frame.top() < area.top())
-        frame.moveTop(area.top());
-    if (frame.left() < area.left())
-        frame.moveLeft(area.left());
-    if (frame.topLeft() != frameGeometry().topLeft())
-        move(pos() + frame.topLeft() - frameGeometry().topLeft());
+        placement::keepInside(this, screen->availableGeometry());
 }
 
 void QuickListWindow::present() {
@@ -291,11 +129,11 @@ void QuickListWindow::rowsAboutToChange(QuickListFeed::Change change) {
         // The selection and the scrolling are kept by the record.
         const SearchFilter &rows = m_feed->rows();
         const int row = selectedRow();
-        const QModelIndex top = m_recordList->indexAt(QPoint(0, 0));
+        const QModelIndex top = m_ui.recordList->indexAt(QPoint(0, 0));
         m_beforeGrowing = {row,
                            rows.isLastUsedRow(row),
                            rows.text(row, col::Id),
-                           m_recordList->verticalScrollBar()->value(),
+                           m_ui.recordList->verticalScrollBar()->value(),
                            top.row(),
                            rows.text(top.row(), col::Id)};
     }
@@ -316,9 +154,9 @@ void QuickListWindow::rowsChanged(QuickListFeed::Change change, int row) {
         selectRow(0);
     const int topRow = before.top >= 0 ? m_feed->rowShowing(before.topId) : -1;
     if (topRow >= 0 && !(before.top == 0 && rows.isLastUsedRow(0)))
-        m_recordList->scrollTo(m_recordModel->index(topRow, col::Title), QAbstractItemView::PositionAtTop);
+        m_ui.recordList->scrollTo(m_recordModel->index(topRow, col::Title), QAbstractItemView::PositionAtTop);
     else
-        m_recordList->verticalScrollBar()->setValue(before.scrolled);
+        m_ui.recordList->verticalScrollBar()->setValue(before.scrolled);
 }
 
 void QuickListWindow::categoriesRead(const QStringList &names, bool commonShown) {
@@ -334,13 +172,13 @@ void QuickListWindow::caughtUp(const QList<int> &keys) {
         if (key == Qt::Key_Return || key == Qt::Key_Enter)
             handleKey(&press);
         else
-            QCoreApplication::sendEvent(m_recordList, &press);
+            QCoreApplication::sendEvent(m_ui.recordList, &press);
     }
 }
 
 void QuickListWindow::showWaiting(bool waiting) {
     if (waiting && !m_statusBeforeWaiting) {
-        m_statusBeforeWaiting = m_statusLabel->text();
+        m_statusBeforeWaiting = m_ui.statusLabel->text();
         setStatus(QStringLiteral("正在读取文本库，请稍候…"));
     } else if (!waiting && m_statusBeforeWaiting) {
         setStatus(*std::exchange(m_statusBeforeWaiting, std::nullopt));
@@ -348,26 +186,26 @@ void QuickListWindow::showWaiting(bool waiting) {
 }
 
 int QuickListWindow::selectedRow() const {
-    const QModelIndex current = m_recordList->currentIndex();
+    const QModelIndex current = m_ui.recordList->currentIndex();
     return current.isValid() ? current.row() : -1;
 }
 
 void QuickListWindow::selectRow(int row) {
     if (row < 0 || row >= m_recordModel->rowCount())
         return;
-    m_recordList->selectionModel()->setCurrentIndex(m_recordModel->index(row, col::Title),
-                                                    QItemSelectionModel::ClearAndSelect |
-                                                        QItemSelectionModel::Rows);
+    m_ui.recordList->selectionModel()->setCurrentIndex(m_recordModel->index(row, col::Title),
+                                                       QItemSelectionModel::ClearAndSelect |
+                                                           QItemSelectionModel::Rows);
 }
 
 void QuickListWindow::setStatus(const QString &text) {
-    m_statusLabel->setText(text);
+    m_ui.statusLabel->setText(text);
 }
 
 void QuickListWindow::searchChanged() {
-    if (!m_searchBox->text().isEmpty()) {
+    if (!m_ui.searchBox->text().isEmpty()) {
         // An invalid pattern leaves the list nearly empty; no message.
-        m_feed->search(m_searchBox->text());
+        m_feed->search(m_ui.searchBox->text());
         // During a search no category is highlighted.
         m_categoryModel->setHighlighted(-1);
     } else {
@@ -382,21 +220,21 @@ void QuickListWindow::showCategory(int row) {
         return;
     m_feed->showCategory(m_categoryModel->names().at(row));
     m_categoryModel->setHighlighted(row);
-    m_categoryList->setToolTip(m_categoryModel->names().at(row));
+    m_ui.categoryList->setToolTip(m_categoryModel->names().at(row));
 }
 
 void QuickListWindow::hoverOver(const QPoint &pos) {
     if (isHeld() || m_recordModel->rowCount() == 0)
         return;
-    const QModelIndex index = m_recordList->indexAt(pos);
+    const QModelIndex index = m_ui.recordList->indexAt(pos);
     if (!index.isValid())
         return;
     m_hoverColumn = index.column();
     if (selectedRow() != index.row()) {
         // Hovering selects without scrolling the list under the mouse.
-        m_recordList->setAutoScroll(false);
+        m_ui.recordList->setAutoScroll(false);
         selectRow(index.row());
-        m_recordList->setAutoScroll(true);
+        m_ui.recordList->setAutoScroll(true);
     }
     showBalloon(m_hoverColumn == col::Detail ? 100 : 2000);
 }
@@ -413,7 +251,7 @@ void QuickListWindow::releasedOver(Qt::MouseButton button, const QPoint &pos, co
     if (m_recordModel->rowCount() == 0 || m_feed->isWaiting())
         return;
     if (button == Qt::LeftButton) {
-        const QModelIndex index = m_recordList->indexAt(pos);
+        const QModelIndex index = m_ui.recordList->indexAt(pos);
         if (!index.isValid())
             return;
         m_hoverColumn = index.column();
@@ -558,7 +396,7 @@ bool QuickListWindow::handleKey(QKeyEvent *event) {
 }
 
 bool QuickListWindow::eventFilter(QObject *watched, QEvent *event) {
-    if (watched == m_recordList->viewport()) {
+    if (watched == m_ui.recordList->viewport()) {
         switch (event->type()) {
         case QEvent::MouseMove:
             hoverOver(static_cast<QMouseEvent *>(event)->position().toPoint());
@@ -566,9 +404,9 @@ bool QuickListWindow::eventFilter(QObject *watched, QEvent *event) {
         case QEvent::MouseButtonRelease: {
             auto *e = static_cast<QMouseEvent *>(event);
             // The list finishes its own handling of the release first.
-            m_recordList->viewport()->removeEventFilter(this);
-            QCoreApplication::sendEvent(m_recordList->viewport(), event);
-            m_recordList->viewport()->installEventFilter(this);
+            m_ui.recordList->viewport()->removeEventFilter(this);
+            QCoreApplication::sendEvent(m_ui.recordList->viewport(), event);
+            m_ui.recordList->viewport()->installEventFilter(this);
             releasedOver(e->button(), e->position().toPoint(), e->globalPosition().toPoint());
             return true;
         }
@@ -587,9 +425,9 @@ bool QuickListWindow::eventFilter(QObject *watched, QEvent *event) {
     }
     if (event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
-        if (watched == m_recordList)
+        if (watched == m_ui.recordList)
             return handleKey(key);
-        if (watched == m_searchBox) {
+        if (watched == m_ui.searchBox) {
             switch (key->key()) {
             case Qt::Key_Up:
             case Qt::Key_Down:
@@ -599,24 +437,25 @@ bool QuickListWindow::eventFilter(QObject *watched, QEvent *event) {
                 if (m_feed->isWaiting())
                     m_feed->keepKey(key->key());
                 else
-                    QCoreApplication::sendEvent(m_recordList, event);
+                    QCoreApplication::sendEvent(m_ui.recordList, event);
                 return true;
             default:
                 return handleKey(key);
             }
         }
-    } else if (watched == m_recordList && event->type() == QEvent::ContextMenu) {
+    } else if (watched == m_ui.recordList && event->type() == QEvent::ContextMenu) {
         auto *menu = static_cast<QContextMenuEvent *>(event);
         if (menu->reason() == QContextMenuEvent::Keyboard) {
-            const QRect cell = selectedRow() >= 0 ? m_recordList->visualRect(m_recordList->currentIndex())
-                                                  : m_recordList->viewport()->rect();
-            openMenu(m_recordList->viewport()->mapToGlobal(cell.center()));
+            const QRect cell = selectedRow() >= 0
+                                   ? m_ui.recordList->visualRect(m_ui.recordList->currentIndex())
+                                   : m_ui.recordList->viewport()->rect();
+            openMenu(m_ui.recordList->viewport()->mapToGlobal(cell.center()));
             return true;
         }
-    } else if (watched == m_searchBox && event->type() == QEvent::MouseButtonDblClick) {
+    } else if (watched == m_ui.searchBox && event->type() == QEvent::MouseButtonDblClick) {
         // A double-click clears the search: back to "常用".
-        if (!m_searchBox->text().isEmpty())
-            m_searchBox->clear();
+        if (!m_ui.searchBox->text().isEmpty())
+            m_ui.searchBox->clear();
         return true;
     }
     return false;
@@ -636,14 +475,7 @@ void QuickListWindow::mouseMoveEvent(QMouseEvent *event) {
 
 void QuickListWindow::paintEvent(QPaintEvent *event) {
     QWidget::paintEvent(event);
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing, true);
-    painter.setPen(QPen(LightGrey, 1));
-    painter.setBrush(Qt::NoBrush);
-    // A rounded frame around the search box, a plain one around the window.
-    painter.drawRoundedRect(QRectF(SearchFrame).adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    m_ui.paintFrame();
 }
 
 void QuickListWindow::showEvent(QShowEvent *event) {
@@ -652,5 +484,5 @@ void QuickListWindow::showEvent(QShowEvent *event) {
     // Opened by the hotkey the user types at once: the search box takes the keys.
     activateWindow();
     raise();
-    m_searchBox->setFocus(Qt::ActiveWindowFocusReason);
+    m_ui.searchBox->setFocus(Qt::ActiveWindowFocusReason);
 }

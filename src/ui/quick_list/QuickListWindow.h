@@ -9,6 +9,7 @@
 #pragma once
 
 #include "Record.h"
+#include "quick_list/QuickListControls.h"
 #include "quick_list/QuickListFeed.h"
 
 #include <QPoint>
@@ -90,10 +91,7 @@ class QuickListWindow : public QWidget {
     void keyPressEvent(QKeyEvent *event) override;
 
   private:
-    void createControls();
-    // Moves the window so that its frame lies inside the area.
-    void keepInside(const QRect &area);
-    void setUpLists();
+    void connectControls();
     void rowsAboutToChange(QuickListFeed::Change change);
     void rowsChanged(QuickListFeed::Change change, int row);
     void categoriesRead(const QStringList &names, bool commonShown);
@@ -119,21 +117,14 @@ class QuickListWindow : public QWidget {
 
     Settings &m_settings;
     QuickListFeed *m_feed;
+    RecordListModel *m_recordModel;
+    CategoryListModel *m_categoryModel;
+    QuickListControls m_ui;
 
-    ClickLabel *m_closeLabel;
-    QLabel *m_searchLabel;
-    QLineEdit *m_searchBox;
-    ClickLabel *m_aboutLabel;
-    QTableView *m_categoryList;
-    QTableView *m_recordList;
-    ClickLabel *m_addLabel;
-    QLabel *m_statusLabel;
     ListMenu *m_listMenu;
     ListActions *m_actions;
     QTimer m_outsideCheck;
 
-    RecordListModel *m_recordModel = nullptr;
-    CategoryListModel *m_categoryModel = nullptr;
     BalloonTipWindow *m_balloon;
     int m_balloonRow = -1;
     int m_balloonDelay = 0;
