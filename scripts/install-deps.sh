@@ -11,9 +11,14 @@ packages=(
   xterm lxterminal gnome-terminal gnome-console termit dbus-daemon # the terminals the desktop tests paste into
   desktop-file-utils libbenchmark-dev
   python3 unicode-data
+  libpq-dev postgresql postgresql-common # the team library and its server for the tests
+  clang-14 libclang-rt-14-dev rapidjson-dev # the fuzz targets (scripts/fuzz.sh)
 )
 if [ "${VEMO_WITH_WINE:-1}" = 1 ]; then
   packages+=(g++-mingw-w64-x86-64-posix wine wine64)
+  # The Windows packages (scripts/build-windows.sh: Qt and SQLite for Windows
+  # from Debian's sources, the installer) and their tests under Wine.
+  packages+=(ninja-build dpkg-dev tcl qt6-base-dev-tools nsis openbox)
 fi
 
 missing=()

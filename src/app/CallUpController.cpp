@@ -148,6 +148,7 @@ void CallUpController::handOverKeys() {
 
 void CallUpController::openAtPointer() {
     m_byHotkey = true;
+    m_templates.noteCallUp();
     QuickListWindow *list = ensureList();
     list->setCalledUpAt(m_calledUpAt);
     list->placeAt(m_pointer);
@@ -157,6 +158,7 @@ void CallUpController::openAtPointer() {
 void CallUpController::showFromIcon() {
     m_byHotkey = false;
     m_calledUpAt = 0;
+    m_templates.noteCallUp();
     QuickListWindow *list = ensureList();
     list->setCalledUpAt(0);
     // A list already shown moves back to its place and keeps its rows.
@@ -165,5 +167,8 @@ void CallUpController::showFromIcon() {
 }
 
 void CallUpController::paste(const QString &text) {
-    pasteIntoTarget(text, m_byHotkey ? m_target : 0, m_pasteRules);
+    const platform::WindowId target = m_byHotkey ? m_target : 0;
+    m_templates.paste(text, target, [this, target](const QString &expanded) {
+        return pasteIntoTarget(expanded, target, m_pasteRules);
+    });
 }

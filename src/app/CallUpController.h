@@ -9,6 +9,7 @@
 
 #include "Paste.h"
 #include "RecordLoader.h"
+#include "TemplatePaste.h"
 #include "common/WindowSlot.h"
 #include "platform.h"
 #include "quick_list/QuickListWindow.h"
@@ -47,6 +48,9 @@ class CallUpController : public QObject {
     platform::WindowId target() const { return m_target; }
     bool openedByHotkey() const { return m_byHotkey; }
 
+    // Fills the fields of an executed entry's text around the paste.
+    TemplatePaste &templates() { return m_templates; }
+
     // Tells whether a screen position lies on one of the program's icons.
     void setOwnIconTest(std::function<bool(const QPoint &)> test) { m_isOwnIcon = std::move(test); }
 
@@ -71,6 +75,7 @@ class CallUpController : public QObject {
     // Reads the library for the lists and keeps it a while after one closes.
     RecordLoader m_loader;
     PasteRuleReader m_pasteRules{m_settings};
+    TemplatePaste m_templates{m_settings, m_pasteRules};
     std::function<bool(const QPoint &)> m_isOwnIcon;
     platform::WindowId m_target = 0;
     QPoint m_pointer;

@@ -5,6 +5,7 @@
 #include "LibraryStore.h"
 #include "Program.h"
 #include "common/MessageBoxes.h"
+#include "platform.h"
 
 #include <QByteArrayView>
 #include <QCommandLineParser>
@@ -69,6 +70,7 @@ bool wanted(int argc, char **argv) {
 }
 
 int run(int argc, char **argv) {
+    platform::useParentConsole();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(program::Name);
     QCoreApplication::setApplicationVersion(QStringLiteral(VEMO_VERSION));

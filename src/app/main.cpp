@@ -3,11 +3,14 @@
 #include "Application.h"
 #include "CommandLine.h"
 #include "Program.h"
+#include "TeamCommandLine.h"
 
 #include <QApplication>
 #include <QIcon>
 
 int main(int argc, char *argv[]) {
+    if (teamcommandline::wanted(argc, argv))
+        return teamcommandline::run(argc, argv);
     if (commandline::wanted(argc, argv))
         return commandline::run(argc, argv);
     QApplication qt(argc, argv);

@@ -267,6 +267,14 @@ class Reader {
             fill();
         return m_done == 0 ? QByteArrayView(m_buffer.constData(), m_end) : QByteArrayView();
     }
+    // The bytes when all of them come next, as at the start of the file: a
+    // character that merely begins like them stays unread.
+    bool skipWhole(QByteArrayView bytes) {
+        if (peek() < 0 || m_end - m_pos < bytes.size() ||
+            QByteArrayView(m_buffer.constData() + m_pos, bytes.size()) != bytes)
+            return false;
+        return skip(bytes);
+    }
     qint64 line() const { return m_line; }
     double share() const { return m_size > 0 ? double(m_done + m_pos) / double(m_size) : 1.0; }
     bool failed() const { return m_failed; }
@@ -392,7 +400,7 @@ class JsonSource : public Source {
             m_started = true;
             if (!checkEncoding())
                 return Supply::Stop;
-            m_in.skip(Bom);
+            m_in.skipWhole(Bom);
             space();
             const int c = m_in.get();
             if (c != '[')
@@ -588,8 +596,10 @@ class JsonSource : public Source {
                 return false;
             }
             m_in.get();
+            // A string holds no raw line break (an escaped one is no line of
+            // the file): all of it lies on the current line.
             if (c == '"')
-                return checkUtf8(out, m_in.line());
+                return firstInvalid(out) < 0 || (fail(Problem::NotUtf8), false);
             if (c != '\\') {
                 syntax(QStringLiteral("文字中有未转义的控制字符"));
                 return false;
@@ -674,7 +684,7 @@ class CsvSource : public Source {
         if (m_columns.empty()) {
             if (!checkEncoding())
                 return Supply::Stop;
-            m_in.skip(Bom);
+            m_in.skipWhole(Bom);
             if (m_in.peek() < 0)
                 return fail(Problem::WrongHeader, QStringLiteral("文件是空的"));
             if (!row())

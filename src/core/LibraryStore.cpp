@@ -595,6 +595,10 @@ Outcome<ImportCounts> LibraryStore::importRecords(const std::function<Supply(Inc
         return c.error;
     if (sqlite3_db_readonly(c.db.handle(), "main") == 1)
         return StoreError::ReadOnly;
+    // The pages an import writes stay in memory until it commits: a small
+    // cache writes them out and reads them back again many times over (the
+    // indexes are filled in list order, not in the order the records come).
+    c.db.exec("PRAGMA cache_size = -32768");
     SqliteTransaction transaction(c.db);
     if (!transaction.isActive())
         return errorOf(c.db);

@@ -62,6 +62,13 @@ inline const SettingKey<QString> EditorDoubleClick{"Textbox双击方式", Settin
 // The user's paste keystrokes: lines "window class = Ctrl+Shift+V" (or Ctrl+V,
 // Shift+Insert), read at each paste; no settings window edits them.
 inline const SettingKey<QString> PasteKeyLines{"粘贴按键规则", SettingForm::Lines, QString()};
+// The answers last given to the fill-ins of texts with fields, offered again:
+// a JSON object from prompt to answer.
+inline const SettingKey<QString> FillInAnswers{"模板上次填写", SettingForm::Text, QString()};
+// The team library's server: a libpq connection string (hosts, database,
+// user, sslmode); never a password, which stays in libpq's password file.
+// Empty: no team library.
+inline const SettingKey<QString> TeamLibrary{"团队文本库", SettingForm::Text, QString()};
 } // namespace setting
 
 // The click modes of the quick list and the choices of the editor's double-click.

@@ -1,6 +1,12 @@
 #include "platform.h"
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <cstdio>
+#include <windows.h>
+#else
 #include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -51,6 +57,20 @@ std::unique_ptr<Platform> install(std::unique_ptr<Platform> backend) {
 int terminationFd() {
     return -1;
 }
+
+void useParentConsole() {
+    const auto leadsSomewhere = [](DWORD which) {
+        const HANDLE handle = GetStdHandle(which);
+        return handle && handle != INVALID_HANDLE_VALUE && GetFileType(handle) != FILE_TYPE_UNKNOWN;
+    };
+    const bool out = leadsSomewhere(STD_OUTPUT_HANDLE), err = leadsSomewhere(STD_ERROR_HANDLE);
+    if ((out && err) || !AttachConsole(ATTACH_PARENT_PROCESS))
+        return;
+    if (!out)
+        std::freopen("CONOUT$", "w", stdout);
+    if (!err)
+        std::freopen("CONOUT$", "w", stderr);
+}
 #else
 namespace {
 int terminationPipe[2] = {-1, -1};
@@ -60,6 +80,8 @@ extern "C" void onTerminationSignal(int) {
     [[maybe_unused]] const auto written = ::write(terminationPipe[1], &byte, 1);
 }
 } // namespace
+
+void useParentConsole() {}
 
 int terminationFd() {
     if (terminationPipe[0] >= 0)

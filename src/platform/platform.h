@@ -92,6 +92,12 @@ class Platform {
     // Send a paste keystroke to the window with the keyboard focus: its
     // modifiers down, the key down and up, the modifiers up again.
     virtual Result sendPaste(PasteKeys keys) = 0;
+    // Press and release the Left arrow key count times in the window with the
+    // keyboard focus: the caret goes back over what was just pasted.
+    virtual Result sendLeftKeys(int count) {
+        (void)count;
+        return {false, "unsupported"};
+    }
 
     // Start with the system: programName names the entry, programPath is the
     // executable to start.
@@ -157,6 +163,12 @@ FileIdentity fileIdentity(const std::string &path);
 // written under such a name could land wherever that user chose. Always
 // false where links do not work this way (Windows).
 bool passesForeignLink(const std::string &absolutePath);
+
+// A program of the windowing subsystem (Windows) starts without a console:
+// the messages of a job on the command line then go to the console of the
+// program that started it, if it has one. Standard streams that already lead
+// somewhere (a file, a pipe) stay as they are. Nothing to do elsewhere.
+void useParentConsole();
 
 // Termination requests from the session (SIGTERM, SIGHUP, SIGINT where the
 // session ends programs by signals): a descriptor that becomes readable when

@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QPushButton>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QSettings>
@@ -453,6 +454,38 @@ class TestApplication : public QObject {
             QCOMPARE(p.log.back(), std::string("paste:Ctrl+Shift+V"));
             QCOMPARE(clipboard(), QString::fromUtf8(text));
         }
+    }
+
+    // 修改内容 from a list that stays open: while the editor is up the rows
+    // are still the library's (no "reading" in the status line, Return takes
+    // the row selected at once); after 更新 the list shows the stored text.
+    void editFromAListThatStaysOpen() {
+        start(Records);
+        app->settings().setValue(setting::ListClosesItself, false);
+        app->callUp().showFromIcon();
+        QTRY_VERIFY(!feed(list()).isReading());
+        const QString status = statusLabel(list())->text();
+        selectRow(list(), feed(list()).rowShowing("2"));
+        openMenu(list());
+        QTRY_VERIFY(listMenu(list())->isVisible());
+        QTest::keyClick(listMenu(list()), Qt::Key_E);
+        QTRY_VERIFY(!listMenu(list())->isVisible());
+        QVERIFY(editor() && editor()->isVisible() && list()->isHeld());
+        QTest::qWait(200); // long enough for any read of the library
+        QCOMPARE(statusLabel(list())->text(), status);
+        selectRow(list(), feed(list()).rowShowing("1"));
+        executeSelected(list());
+        QCOMPARE(clipboard(), QStringLiteral("文本一"));
+
+        part<QPlainTextEdit>(editor(), "textBox")->setPlainText(QStringLiteral("改过的文本二"));
+        part<QPushButton>(editor(), "updateButton")->click();
+        QCOMPARE(env->boxes.last(), QStringLiteral("Vemo文本收集器|修改完成"));
+        flush();
+        QVERIFY(!list()->isHeld());
+        const auto storedText = [&] { return rowsOf(list()).text(feed(list()).rowShowing("2"), col::Text); };
+        QTRY_COMPARE(storedText(), QStringLiteral("改过的文本二"));
+        QTRY_VERIFY(!feed(list()).isReading());
+        QCOMPARE(storedText(), QStringLiteral("改过的文本二"));
     }
 
     // The main menu's items, the list's requests, and the orderly end.

@@ -310,6 +310,36 @@ class TestExchange : public QObject {
         QCOMPARE(TestEnv::sql(lib, "SELECT count(*) FROM VBcode"), QStringList{"999998"});
     }
 
+
+    // Files the fuzz targets found mishandled (each is in fuzz/corpus/ as well): the export of an empty
+    // library, a line named by where a text's bad byte stands in the file, and a first character that
+    // begins like the byte-order mark.
+    void foundByFuzzing_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("message"); // none: imported
+        QTest::newRow("empty array") << "e.json" << QByteArray("[]\n") << QString();
+        QTest::newRow("empty array, BOM and blanks")
+            << "b.json" << QByteArray("\xEF\xBB\xBF [ ]\n") << QString();
+        QTest::newRow("bad UTF-8 after escaped line breaks")
+            << "u.json" << QByteArray("[{\"Code\":\"a\\nb\\nc\xff\"}]")
+            << "文件第 1 行不是 UTF-8 编码的文字。请先把文件另存为 UTF-8 编码。";
+        QTest::newRow("character like the BOM")
+            << "f.csv" << QByteArray("\xEF\xBB\x97\r\n")
+            << "文件的第一行不是文本库的列名（“\uFED7”不是列名）。第一行应为：\n"
+               "ID,MoudleName,TypeName,CodeName,Code,ChangeTime,IsUsed";
+    }
+    void foundByFuzzing() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, message);
+        const QString lib = library("lib.mdb");
+        QVERIFY(TestEnv::writeFile(path(name), content));
+        const auto report = exchange::importLibrary(LibraryStore(lib), path(name));
+        QCOMPARE(report.ok() ? QString() : messages::describe(report), message);
+        QCOMPARE(dump(lib), QStringList());
+    }
+
     // A record the library refuses, and a cancel, take back the records stored before them.
     void anImportIsAllOrNothing() {
         const QString lib = library("lib.mdb", "CREATE TRIGGER refuse BEFORE INSERT ON VBcode WHEN "

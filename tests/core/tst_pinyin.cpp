@@ -2,6 +2,7 @@
 // reference that tries every spelling, and the quick list's rows with it.
 #include "LibraryStore.h"
 #include "PinyinMatcher.h"
+#include "PinyinReference.h"
 #include "SearchFilter.h"
 #include "TestEnv.h"
 
@@ -12,66 +13,8 @@
 
 namespace {
 
-// Every way to spell one character (a code point): each prefix of each reading,
-// ü also as u, and a Chinese character itself; a character without readings
-// as its ASCII form, if any.
-QStringList spellings(const QString &character) {
-    const char32_t c = character.toUcs4().value(0);
-    QStringList out;
-    for (const QString &reading : c <= 0xFFFF ? PinyinMatcher::readings(char16_t(c)) : QStringList())
-        for (qsizetype k = 1; k <= reading.size(); ++k)
-            out << reading.left(k) << QString(reading.left(k)).replace(u'v', u'u');
-    if (!out.isEmpty())
-        out << character;
-    if (const char letter = c <= 0xFFFF ? PinyinMatcher::latin(char16_t(c)) : 0; out.isEmpty() && letter)
-        out << QString(QChar(letter));
-    out.removeDuplicates();
-    return out;
-}
-
-// The reference: some run of the title's characters, spaces and punctuation
-// left out, spells the search text, no reading running past a space or an
-// apostrophe of the search.
-bool reference(const QStringList &titleCharacters, const QString &search, bool atStart = false) {
-    QStringList title;
-    for (const QString &c : titleCharacters)
-        if (c.size() != 1 || !PinyinMatcher::isPassedOver(c[0].unicode()))
-            title << c;
-    QString query;
-    std::vector<char> breakAt{0};
-    for (QChar c : search) {
-        if (c == u' ' || c == u'\'' || c == QChar(0x3000) || c == QChar(0x2019)) {
-            breakAt.back() = !query.isEmpty();
-            continue;
-        }
-        const char letter = PinyinMatcher::latin(c.unicode());
-        query += letter ? QChar(letter) : c == QChar(0xFC) ? QChar(u'v') : c;
-        breakAt.push_back(0);
-    }
-    const auto crossesBreak = [&](qsizetype p, qsizetype length) {
-        for (qsizetype k = p + 1; k < p + length; ++k)
-            if (breakAt[size_t(k)])
-                return true;
-        return false;
-    };
-    std::vector<char> failed(size_t((title.size() + 1) * (query.size() + 1)));
-    const auto from = [&](auto &self, qsizetype i, qsizetype p) -> bool {
-        if (p == query.size())
-            return true;
-        if (i == title.size() || failed[size_t(i * (query.size() + 1) + p)])
-            return false;
-        for (const QString &s : spellings(title[i]))
-            if (QStringView(query).sliced(p).startsWith(s) && !crossesBreak(p, s.size()) &&
-                self(self, i + 1, p + s.size()))
-                return true;
-        failed[size_t(i * (query.size() + 1) + p)] = 1;
-        return false;
-    };
-    for (qsizetype i = 0; i < (atStart ? std::min<qsizetype>(1, title.size()) : title.size()); ++i)
-        if (!query.isEmpty() && from(from, i, 0))
-            return true;
-    return false;
-}
+using reference::pinyinMatch;
+const auto spellings = reference::pinyinSpellings;
 
 struct Rec {
     QString id, title, text;
@@ -214,13 +157,11 @@ class TestPinyin : public QObject {
                     search[rng.bounded(int(search.size()))] = letters[rng.bounded(12)];
             }
             const PinyinMatcher matcher(search);
-            const bool active = std::any_of(search.begin(), search.end(), [](QChar c) {
-                return PinyinMatcher::latin(c.unicode()) || c == QChar(0xFC);
-            });
+            const bool active = reference::pinyinActive(search);
             QCOMPARE(matcher.isActive(), active);
-            const bool want = active && reference(title, search);
+            const bool want = pinyinMatch(title, search);
             if (matcher.matches(title.join(QString())) != want ||
-                matcher.matchesAtStart(title.join(QString())) != (active && reference(title, search, true)))
+                matcher.matchesAtStart(title.join(QString())) != pinyinMatch(title, search, true))
                 QFAIL(qPrintable(QStringLiteral("\"%1\" in \"%2\"").arg(search, title.join(QString()))));
             ++counts[want];
         }

@@ -164,7 +164,7 @@ class DesktopCallUp : public DesktopTest {
 
     // At Qt scale factors 1.5 and 2 on a 1080-line screen the list fits the
     // screen, opened at the pointer low on the screen and from the icon,
-    // with its status line and "新 增" on the screen.
+    // with its status line and "新 增" on the screen; so does the editor.
     void listFitsTheScreenAtLargeScales_data() {
         QTest::addColumn<QString>("scale");
         QTest::newRow("1.5") << "1.5";
@@ -177,7 +177,10 @@ class DesktopCallUp : public DesktopTest {
         sql(TwoRecords);
         vemo = start();
         const auto isScaledIcon = [](QSize s) { return s.width() == s.height() && s.width() >= 72; };
-        const auto isScaledList = [](QSize s) { return s.width() >= 600 && s.height() >= 250; };
+        // The list is 420 pixels wide before scaling, the editor 366.
+        static double factor;
+        factor = scale.toDouble();
+        const auto isScaledList = [](QSize s) { return s.width() >= 400 * factor && s.height() >= 250; };
         const QString icon = windowOf(vemo, isScaledIcon, 15000);
         QVERIFY2(!icon.isEmpty(), "no icon");
         const QRect screen(0, 0, 1920, 1080);
@@ -203,6 +206,17 @@ class DesktopCallUp : public DesktopTest {
             QVERIFY2(differing * 100 < solid,
                      qPrintable(QString("%1 of %2 pixels differ").arg(differing).arg(solid)));
         }
+        // The editor (a double-click on the icon takes the clipboard) fits as well.
+        setClipboard("放大时的文本");
+        clickIn(icon, QPoint(geometry(icon).width() / 2, geometry(icon).height() / 2), 1, 2);
+        const QString editorWindow = editor();
+        QVERIFY2(!editorWindow.isEmpty(), "the double-click opened no editor");
+        QThread::msleep(1500); // placed again once framed
+        QVERIFY2(screen.contains(geometry(editorWindow)), qPrintable(QString("the editor: %1,%2 %3x%4")
+                                                                         .arg(geometry(editorWindow).x())
+                                                                         .arg(geometry(editorWindow).y())
+                                                                         .arg(geometry(editorWindow).width())
+                                                                         .arg(geometry(editorWindow).height())));
         clickOn(icon);
         QString shown = windowOf(vemo, isScaledList);
         QVERIFY2(!shown.isEmpty(), "a click on the icon opened no list");

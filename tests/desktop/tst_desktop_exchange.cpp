@@ -35,10 +35,14 @@ class DesktopExchange : public DesktopTest {
         key("Return");
         return waitUntil([&] { return gone(dialog); }, 3000);
     }
-    QString rows() {
-        return sql(
-            "SELECT ID || ':' || hex(MoudleName) || hex(TypeName) || hex(CodeName) || ':' || hex(Code) || "
-            "hex(ChangeTime) || hex(IsUsed) FROM VBcode ORDER BY ID");
+    // The stored records, byte for byte; as an import files them: a record
+    // without a group under "未分组", where the list shows it.
+    QString rows(bool asImported = false) {
+        const QString group =
+            asImported ? "CASE WHEN coalesce(MoudleName, '') = '' THEN '未分组' ELSE MoudleName END" : "MoudleName";
+        return sql("SELECT ID || ':' || hex(" + group +
+                   ") || hex(TypeName) || hex(CodeName) || ':' || hex(Code) || "
+                   "hex(ChangeTime) || hex(IsUsed) FROM VBcode ORDER BY ID");
     }
 
   private slots:
@@ -51,7 +55,7 @@ class DesktopExchange : public DesktopTest {
             "INSERT INTO VBcode VALUES (-2, NULL, '', 'c', 'd', '20200101000003', '');";
         const QString icon = startVemo(records);
         QVERIFY(!icon.isEmpty());
-        const QString before = rows();
+        const QString before = rows(true);
 
         // The icon's menu: 显示到系统托盘, 设置, 导出文本库…, 导入文本库…, 关于, 退出.
         // A name without an extension gets the chosen type's, JSON at first.
@@ -63,7 +67,8 @@ class DesktopExchange : public DesktopTest {
         QVERIFY2(file.open(QIODevice::ReadOnly), "no texts.json");
         QVERIFY(file.readAll().contains("\"CodeName\":\"say \\\"hi\\\", 1\""));
 
-        // Two records gone: the import brings them back as they were and skips the one still there.
+        // Two records gone: the import brings them back as they were (filed under a group) and skips
+        // the one still there.
         sql("DELETE FROM VBcode WHERE ID <> 1");
         clickOn(icon, 3);
         menuItem(4);

@@ -59,14 +59,6 @@ class DesktopTerminals : public DesktopTest {
         QFETCH(QString, windowClass);
         if (QStandardPaths::findExecutable(program).isEmpty())
             QFAIL(qPrintable(program + " is not installed (scripts/install-deps.sh installs it)"));
-        if (command.first() == "<bus>") {
-            const QString address = "unix:path=" + home() + "/bus";
-            startProgram("dbus-daemon", {"--session", "--nofork", "--address=" + address});
-            QVERIFY(waitUntil([&] { return QFile::exists(home() + "/bus"); }, 5000));
-            command =
-                QStringList{"env", "DBUS_SESSION_BUS_ADDRESS=" + address, "NO_AT_BRIDGE=1", "GTK_A11Y=none"} +
-                command.mid(1);
-        }
         QVERIFY(!startVemo(QString("INSERT INTO VBcode VALUES (1, '工具', 'Sub', 'oneline', "
                                    "CAST(X'%1' AS TEXT), '20200101000001', '常用');"
                                    "INSERT INTO VBcode VALUES (2, '工具', 'Sub', 'lines', "
@@ -77,8 +69,19 @@ class DesktopTerminals : public DesktopTest {
         for (const auto &[search, text] : {std::pair{"oneline", OneLine}, {"lines", Lines}}) {
             const QString file = home() + QString("/cat%1.txt").arg(++n);
             const QString cat = "stty -icanon; exec cat > " + file;
-            QProcess *terminal = startProgram(
-                command.first(), command.mid(1) + QStringList{quoted ? "sh -c '" + cat + "'" : cat});
+            QStringList run = command;
+            if (run.first() == "<bus>") {
+                // A bus of its own each time: a terminal that registers as the one instance of its
+                // kind would otherwise hand the new window to the one just ended, still on the bus.
+                const QString socket = home() + QString("/bus%1").arg(n);
+                startProgram("dbus-daemon", {"--session", "--nofork", "--address=unix:path=" + socket});
+                QVERIFY(waitUntil([&] { return QFile::exists(socket); }, 5000));
+                run = QStringList{"env", "DBUS_SESSION_BUS_ADDRESS=unix:path=" + socket, "NO_AT_BRIDGE=1",
+                                  "GTK_A11Y=none"} +
+                      run.mid(1);
+            }
+            QProcess *terminal =
+                startProgram(run.first(), run.mid(1) + QStringList{quoted ? "sh -c '" + cat + "'" : cat});
             const QString window = windowClass.isEmpty()
                                        ? windowOf(terminal, anySize, 15000)
                                        : DesktopTest::search({"--class", windowClass}, anySize, 30000);

@@ -29,6 +29,10 @@ class FakePlatform final : public platform::Platform {
     bool activateWindow(platform::WindowId window, int timeoutMs) override;
     platform::WindowClass windowClass(platform::WindowId window) override { return classes[window]; }
     platform::Result sendPaste(platform::PasteKeys keys) override;
+    platform::Result sendLeftKeys(int count) override {
+        log.push_back("left:" + std::to_string(count));
+        return {true, {}};
+    }
 
     platform::Result addBootStart(const std::string &programName, const std::string &programPath) override;
     platform::Result removeBootStart(const std::string &programName) override;

@@ -3,7 +3,10 @@
 #include "WindowTest.h"
 #include "editor/RecordEditor.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
@@ -129,6 +132,43 @@ class TestEditor : public QObject {
         QVERIFY(!part<QPushButton>(editor, "deleteButton")
                      ->geometry()
                      .intersects(part<QPushButton>(editor, "updateButton")->geometry()));
+    }
+
+    // The text box's menu inserts the fields at the caret; a prompt's
+    // placeholder comes selected, so typing replaces it.
+    void contextMenuInsertsFields() {
+        editor->proposeNew(QStringLiteral("前后"));
+        editor->show();
+        QVERIFY(QTest::qWaitForWindowExposed(editor.get()));
+        QPlainTextEdit *box = part<QPlainTextEdit>(editor, "textBox");
+        for (const auto &[item, typed, expected] :
+             {std::tuple{"今天的日期\t{{日期}}", "", "前{{日期}}后"},
+              {"粘贴前填写\t{{输入:提示}}", "姓名", "前{{输入:姓名}}后"}}) {
+            box->setPlainText(QStringLiteral("前后"));
+            QTextCursor cursor = box->textCursor();
+            cursor.setPosition(1);
+            box->setTextCursor(cursor);
+            QContextMenuEvent press(QContextMenuEvent::Mouse, QPoint(5, 5),
+                                    box->viewport()->mapToGlobal(QPoint(5, 5)));
+            QApplication::sendEvent(box->viewport(), &press);
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            QVERIFY(menu);
+            QAction *fields = nullptr;
+            for (QAction *action : menu->actions())
+                if (action->text() == QStringLiteral("插入字段"))
+                    fields = action;
+            QVERIFY(fields && fields->menu());
+            QAction *chosen = nullptr;
+            for (QAction *action : fields->menu()->actions())
+                if (action->text() == QString::fromUtf8(item))
+                    chosen = action;
+            QVERIFY2(chosen, item);
+            chosen->trigger();
+            menu->close();
+            for (const QChar c : QString::fromUtf8(typed))
+                QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QString(c), {});
+            QCOMPARE(box->toPlainText(), QString::fromUtf8(expected));
+        }
     }
 };
 

@@ -2,6 +2,8 @@
 #include "WindowTest.h"
 #include "common/BalloonTip.h"
 
+#include <QScrollBar>
+
 class TestQuickList : public QObject {
     Q_OBJECT
     std::unique_ptr<ListFixture> f;
@@ -270,6 +272,26 @@ class TestQuickList : public QObject {
         QTRY_VERIFY(!feed(list).isReading());
         QCOMPARE(titles(), whole);
         QCOMPARE(selectedRow(list), selected);
+
+        // Scrolled away from the selected row (the wheel moves no selection):
+        // the rows on top stay on top when the whole list comes.
+        GatedLoader again(f->store);
+        f->list = std::make_unique<QuickListWindow>(f->settings, f->store, again);
+        list = f->list.get();
+        list->show();
+        QTRY_VERIFY(rowsOf(list).rowCount() > 0);
+        selectRow(list, 2);
+        QScrollBar *scroll = recordList(list)->verticalScrollBar();
+        scroll->setValue(scroll->maximum() - 3);
+        const auto topTitle = [&] {
+            return f->shown(recordList(list)->indexAt(QPoint(1, 1)).row(), col::Title);
+        };
+        const QString top = topTitle();
+        QVERIFY(top.startsWith("common") && top != f->shown(0, col::Title));
+        again.gate.release();
+        QTRY_VERIFY(!feed(list).isReading());
+        QCOMPARE(topTitle(), top);
+        QCOMPARE(selectedRow(list), 2);
     }
 
     // Records that arrive while a menu, a box or the editor holds the list do

@@ -192,6 +192,29 @@ class WinPlatform final : public Platform {
         return {true, {}};
     }
 
+    Result sendLeftKeys(int count) override {
+        if (count <= 0)
+            return {true, {}};
+        std::vector<INPUT> inputs;
+        for (int i = 0; i < count; ++i) {
+            inputs.push_back(keyInput(VK_LEFT, false));
+            inputs.push_back(keyInput(VK_LEFT, true));
+        }
+        // The arrow keys share their scan codes with the keypad's: without the
+        // flag Left would arrive as the keypad's 4 with NumLock on.
+        for (INPUT &input : inputs)
+            input.ki.dwFlags |= KEYEVENTF_EXTENDEDKEY;
+        const UINT sent = SendInput(UINT(inputs.size()), inputs.data(), sizeof(INPUT));
+        if (sent != inputs.size()) {
+            // A press without its release would keep the key held.
+            if (sent % 2 == 1)
+                SendInput(1, &inputs[sent], sizeof(INPUT));
+            const DWORD error = GetLastError();
+            return {false, error ? systemMessage(error) : "系统未接受全部方向键"};
+        }
+        return {true, {}};
+    }
+
     Result addBootStart(const std::string &programName, const std::string &programPath) override {
         return addRunEntry(*m_runKeys, programName, programPath);
     }

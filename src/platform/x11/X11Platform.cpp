@@ -226,15 +226,20 @@ class X11Platform final : public Platform {
     void releaseKeyboard() override {
         if (!m_holdingKeys)
             return;
-        // The events that came meanwhile are taken first.
-        XSync(m_display, False);
-        while (XPending(m_display) > 0) {
-            XEvent event;
-            XNextEvent(m_display, &event);
-            handleEvent(event);
-        }
-        m_holdingKeys = false;
+        // The events that came meanwhile are taken first; so are the keys
+        // that still reached us while the grab was being given back.
+        const auto takePending = [this] {
+            XSync(m_display, False);
+            while (XPending(m_display) > 0) {
+                XEvent event;
+                XNextEvent(m_display, &event);
+                handleEvent(event);
+            }
+        };
+        takePending();
         XUngrabKeyboard(m_display, CurrentTime);
+        takePending();
+        m_holdingKeys = false;
         // The keys typed meanwhile go to the window with the focus now, as
         // typed: presses, and the releases of the keys pressed meanwhile.
         for (const auto &[keycode, press] : m_keptKeys)
@@ -357,6 +362,27 @@ class X11Platform final : public Platform {
         return {true, {}};
     }
 
+    Result sendLeftKeys(int count) override {
+        if (!m_haveXTest)
+            return {false, "X 服务器没有 XTest 扩展，无法发送方向键"};
+        if (count <= 0)
+            return {true, {}};
+        // Any group of any layout has the arrow keys on the same keycode.
+        const KeyCode left = XKeysymToKeycode(m_display, XK_Left);
+        if (left == 0)
+            return {false, "键盘映射中没有左方向键"};
+        for (int i = 0; i < count; ++i) {
+            XTestFakeKeyEvent(m_display, left, True, CurrentTime);
+            XTestFakeKeyEvent(m_display, left, False, CurrentTime);
+            // A long way back goes out in parts so the server's queue never fills.
+            if (i % 256 == 255)
+                XSync(m_display, False);
+        }
+        XSync(m_display, False);
+        settle();
+        return {true, {}};
+    }
+
     Result addBootStart(const std::string &programName, const std::string &programPath) override {
         return xdg::addAutostart(programName, programPath);
     }
@@ -416,20 +442,24 @@ class X11Platform final : public Platform {
             // Give it back at once, or the program's own windows (a popup
             // grabbing the keyboard, say) get no keys until the release. The
             // release is then seen as a raw event; without those we keep the
-            // grab so the release still reaches us.
-            if (m_rawReleases) {
-                XUngrabKeyboard(m_display, press.time);
-                XFlush(m_display);
-            }
+            // grab so the release still reaches us. A callback that holds
+            // the keyboard takes the grab over as it is, so that no key typed
+            // right after the hotkey slips past to the window in front.
+            const auto giveBack = [&] {
+                if (m_rawReleases && !m_holdingKeys) {
+                    XUngrabKeyboard(m_display, press.time);
+                    XFlush(m_display);
+                }
+            };
             // Auto-repeat presses of a held combination deliver nothing.
             if (hotkey.held)
-                return;
+                return giveBack();
             hotkey.held = true;
             m_lastHotkeyTime = press.time;
             auto onPress = hotkey.onPress; // the callback may unregister it
             if (onPress)
                 onPress();
-            return;
+            return giveBack();
         }
     }
 

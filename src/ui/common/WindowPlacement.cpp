@@ -9,6 +9,8 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <functional>
+#include <utility>
 
 namespace twips {
 
@@ -88,8 +90,9 @@ class Drag final : public QObject {
 // manager frames it: each change of its outer size moves it again.
 class LeftOf final : public QObject {
   public:
-    LeftOf(QWidget *window, const QWidget *anchor)
-        : QObject(window), m_window(window), m_left(twips::left(anchor)), m_top(twips::top(anchor)) {
+    LeftOf(QWidget *window, const QWidget *anchor, std::function<void()> fitFirst)
+        : QObject(window), m_window(window), m_left(twips::left(anchor)), m_top(twips::top(anchor)),
+          m_fitFirst(std::move(fitFirst)) {
         apply();
         window->installEventFilter(this);
         QTimer::singleShot(1000, this, [this] {
@@ -109,6 +112,8 @@ class LeftOf final : public QObject {
 
   private:
     void apply() {
+        if (m_fitFirst)
+            m_fitFirst();
         m_size = m_window->frameGeometry().size();
         twips::move(m_window, m_left - twips::width(m_window), m_top);
         keepOnScreen(m_window);
@@ -117,16 +122,17 @@ class LeftOf final : public QObject {
     QWidget *m_window;
     int m_left;
     int m_top;
+    std::function<void()> m_fitFirst;
     QSize m_size;
 };
 
 } // namespace
 
-void standLeftOf(QWidget *window, const QWidget *anchor) {
+void standLeftOf(QWidget *window, const QWidget *anchor, std::function<void()> fitFirst) {
     // A newer placement replaces one still correcting itself.
     const QString name = QStringLiteral("placement::standLeftOf");
     qDeleteAll(window->findChildren<QObject *>(name, Qt::FindDirectChildrenOnly));
-    (new LeftOf(window, anchor))->setObjectName(name);
+    (new LeftOf(window, anchor, std::move(fitFirst)))->setObjectName(name);
 }
 
 void startDrag(QWidget *window, QPoint pressedAt) {

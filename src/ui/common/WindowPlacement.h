@@ -7,6 +7,8 @@
 #include <QPoint>
 #include <QRect>
 
+#include <functional>
+
 class QWidget;
 
 namespace twips {
@@ -45,8 +47,10 @@ void restore(QWidget *window, int left, int top);
 // Stands the window immediately to the left of the anchor, top edges level
 // (a hidden anchor's place counts all the same), pulled onto the screen. The
 // window manager reports the frame only after the window is shown: the place
-// is corrected whenever the outer size changes during the next second.
-void standLeftOf(QWidget *window, const QWidget *anchor);
+// is corrected whenever the outer size changes during the next second;
+// fitFirst, if given, runs before each placement (to shrink the window to its
+// screen, say).
+void standLeftOf(QWidget *window, const QWidget *anchor, std::function<void()> fitFirst = {});
 // Moves the window so that its outer frame lies inside the area.
 void keepInside(QWidget *window, const QRect &area);
 // Centres the window on the screen under the pointer.

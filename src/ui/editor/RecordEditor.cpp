@@ -3,6 +3,7 @@
 #include "LibraryStore.h"
 #include "Settings.h"
 #include "TextRules.h"
+#include "TextTemplate.h"
 #include "common/Fonts.h"
 #include "common/MessageBoxes.h"
 #include "common/WindowPlacement.h"
@@ -11,13 +12,16 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QCompleter>
+#include <QContextMenuEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyle>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -330,7 +334,36 @@ void RecordEditor::fitTextBox() {
     m_textBox->resize(twips::toPx(std::max(width, 0)), twips::toPx(std::max(height, 0)));
 }
 
+void RecordEditor::showTextMenu(const QPoint &globalPos) {
+    QMenu *menu = m_textBox->createStandardContextMenu(globalPos);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addSeparator();
+    // The fields a text filled in at each paste may hold.
+    QMenu *fields = menu->addMenu(QStringLiteral("插入字段"));
+    for (const TemplateFieldChoice &choice : templateFieldChoices()) {
+        const QString field = choice.field;
+        // The field itself shows where a menu shows its keys.
+        fields->addAction(choice.label + u'\t' + field, m_textBox, [box = m_textBox, field] {
+            QTextCursor cursor = box->textCursor();
+            cursor.insertText(field);
+            // A prompt's placeholder is selected, for the user to type over it.
+            const qsizetype placeholder = field.indexOf(QStringLiteral("提示"));
+            if (placeholder >= 0) {
+                const int back = int(field.size() - placeholder);
+                cursor.movePosition(QTextCursor::Left, QTextCursor::MoveAnchor, back);
+                cursor.movePosition(QTextCursor::Right, QTextCursor::KeepAnchor, 2);
+            }
+            box->setTextCursor(cursor);
+        });
+    }
+    menu->popup(globalPos);
+}
+
 bool RecordEditor::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == m_textBox->viewport() && event->type() == QEvent::ContextMenu) {
+        showTextMenu(static_cast<QContextMenuEvent *>(event)->globalPos());
+        return true;
+    }
     if (watched == m_textBox && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent *>(event)->matches(QKeySequence::InsertLineSeparator)) {
         // Shift+Enter breaks the line like Enter: the box would otherwise put
@@ -377,9 +410,24 @@ void RecordEditor::moveEvent(QMoveEvent *event) {
     fitTextBox();
 }
 
+void RecordEditor::fitToScreen() {
+    // A screen shorter than the editor (a large scale factor on a small
+    // display): the text box gives up the room, the fields above it stay whole.
+    const QScreen *screen = QGuiApplication::screenAt(frameGeometry().topLeft());
+    if (!screen)
+        screen = this->screen();
+    if (!screen || isMaximized())
+        return;
+    const int frame = frameGeometry().height() - height();
+    const int room = screen->availableGeometry().height() - frame;
+    const int least = twips::toPx(TextTop) + 3 * fontMetrics().height();
+    if (height() > room)
+        resize(width(), std::max(room, least));
+}
+
 void RecordEditor::placeBeside(const QWidget *anchor) {
     if (anchor)
-        placement::standLeftOf(this, anchor);
+        placement::standLeftOf(this, anchor, [this] { fitToScreen(); });
     if (isMinimized())
         showNormal();
     show();

@@ -45,6 +45,8 @@ class RecordEditor : public QWidget {
 
   protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // The text box's own menu, with 插入字段 for the fields of a template.
+    void showTextMenu(const QPoint &globalPos);
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void moveEvent(QMoveEvent *event) override;
@@ -61,6 +63,8 @@ class RecordEditor : public QWidget {
     void titleDoubleClicked();
     void textDoubleClicked();
     void fitTextBox();
+    // Shortens the window to the available height of its screen.
+    void fitToScreen();
 
     Settings &m_settings;
     const LibraryStore &m_library;

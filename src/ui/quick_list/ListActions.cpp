@@ -59,7 +59,7 @@ void ListActions::change(qint64 id) {
     }
     emit editRequested(stored.value());
     m_feed.reload();
-    m_feed.showCategory(CommonFlag);
+    m_feed.refill();
 }
 
 void ListActions::copy(const ListMenu::Target &target) {

@@ -106,8 +106,22 @@ void QuickListFeed::readFirstScreen() {
 void QuickListFeed::reload() {
     // Records held back for the end of a hold are older than this read.
     m_heldRecords.reset();
+    if (m_held) {
+        // The rows are the library's as it was read; it is read when the
+        // hold ends, with what the editor or the box changed meanwhile.
+        m_readWhenReleased = true;
+        return;
+    }
     m_reading = true;
     m_loader.start();
+}
+
+void QuickListFeed::refill() {
+    if (m_held) {
+        m_refillWhenReleased = true;
+        return;
+    }
+    fill(Filling{CommonFlag, false, {}});
 }
 
 void QuickListFeed::markReadFailure(StoreError error) {
@@ -120,14 +134,23 @@ void QuickListFeed::markReadFailure(StoreError error) {
 
 void QuickListFeed::setHeld(bool held) {
     m_held = held;
-    if (held || !m_heldRecords)
+    if (held || (!m_heldRecords && !m_readWhenReleased && !m_refillWhenReleased))
         return;
     // After the action that ended the hold has finished with the rows.
     QTimer::singleShot(0, this, [this] {
-        if (m_held || !m_heldRecords)
+        if (m_held)
             return;
-        const Outcome<RecordTable> records = *std::exchange(m_heldRecords, std::nullopt);
-        recordsArrived(records);
+        if (std::exchange(m_readWhenReleased, false)) {
+            // Changed meanwhile (the editor's 更新, say): read it as it is now.
+            m_heldRecords.reset();
+            m_reading = true;
+            m_loader.start();
+        } else if (m_heldRecords) {
+            const Outcome<RecordTable> records = *std::exchange(m_heldRecords, std::nullopt);
+            recordsArrived(records);
+        }
+        if (std::exchange(m_refillWhenReleased, false))
+            refill();
     });
 }
 

@@ -4,7 +4,8 @@
 // library follows from the record loader's thread (or at once, when the
 // loader still holds it unchanged). A filling asked for before the whole
 // library is in waits for it. While the list is held (a menu, a box or the
-// editor works on the rows the user sees) newly read records wait too.
+// editor works on the rows the user sees) newly read records, reads of a
+// changed library and a fresh "常用" wait for the hold's end.
 // The window shows the rows and forwards what the user asks for; the list's
 // actions change the rows by record.
 #pragma once
@@ -40,8 +41,12 @@ class QuickListFeed : public QObject {
     void search(const QString &text);
 
     // The library changed: it is read again, and the next filling, which
-    // waits for the read, shows what it holds now.
+    // waits for the read, shows what it holds now. While the list is held the
+    // rows keep still and stay usable; the library is read when the hold ends.
     void reload();
+    // "常用" shown afresh, as on opening; while the list is held, when the
+    // hold ends.
+    void refill();
     // The rows change after an action on a record, named by its ID as the
     // list holds it, or on the whole library.
     void recordDeleted(const QString &idText);
@@ -109,4 +114,8 @@ class QuickListFeed : public QObject {
     QList<int> m_keys;
     // The whole library arrived while the list was held.
     std::optional<Outcome<RecordTable>> m_heldRecords;
+    // The library changed, or "常用" was asked for again, while the list was
+    // held: done when the hold ends.
+    bool m_readWhenReleased = false;
+    bool m_refillWhenReleased = false;
 };

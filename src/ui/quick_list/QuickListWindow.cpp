@@ -115,12 +115,17 @@ void QuickListWindow::placeAt(const QPoint &globalPos) {
 void QuickListWindow::present() {
     show();
     raise();
+    // Activated once shown, never before: a window made active while still
+    // hidden is handed to the window manager as an ordinary window when it
+    // appears (Wine does so), and a manager that guards the focus against
+    // newcomers (openbox) then leaves the keys with nobody. Shown first, the
+    // list takes the foreground by the right the hotkey's message grants.
     activateWindow();
 }
 
 void QuickListWindow::libraryChanged() {
     m_feed->reload();
-    m_feed->showCategory(CommonFlag);
+    m_feed->refill();
 }
 
 void QuickListWindow::rowsAboutToChange(QuickListFeed::Change change) {
@@ -481,8 +486,8 @@ void QuickListWindow::paintEvent(QPaintEvent *event) {
 void QuickListWindow::showEvent(QShowEvent *event) {
     QWidget::showEvent(event);
     m_feed->start();
-    // Opened by the hotkey the user types at once: the search box takes the keys.
-    activateWindow();
-    raise();
+    // Opened by the hotkey the user types at once: the search box takes the
+    // keys. The event comes before the window is on the screen: present()
+    // activates it afterwards.
     m_ui.searchBox->setFocus(Qt::ActiveWindowFocusReason);
 }

@@ -63,7 +63,8 @@ class QuickListWindow : public QWidget {
 
     // The X time of the hotkey press that brought the list up (0: unknown).
     void setCalledUpAt(quint64 time) { m_calledUpAt = time; }
-    // The library changed elsewhere: it is read again and "常用" shown.
+    // The library changed elsewhere: it is read again and "常用" shown (while
+    // the list is held, once the hold ends).
     void libraryChanged();
 
   signals:

@@ -1,17 +1,24 @@
 #include "settings/SettingsWindow.h"
 
 #include "Settings.h"
+#include "TeamServer.h"
 #include "common/MessageBoxes.h"
+#include "common/TeamWords.h"
 #include "common/WindowPlacement.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
 #include <QSignalBlocker>
+#include <QThreadPool>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -81,6 +88,7 @@ void SettingsWindow::buildControls() {
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(systemFrame);
+    layout->addWidget(buildTeamFrame());
     layout->addWidget(m_help);
     layout->setSizeConstraint(QLayout::SetFixedSize); // a fixed frame: the user does not resize it
 
@@ -89,6 +97,55 @@ void SettingsWindow::buildControls() {
     connect(m_shortcuts, &QCheckBox::toggled, this, [this](bool on) {
         if (on)
             emit shortcutsRequested();
+    });
+}
+
+QWidget *SettingsWindow::buildTeamFrame() {
+    auto *frame = new QGroupBox(QStringLiteral("团队文本库"), this);
+    m_teamConnection = new QLineEdit(frame);
+    m_teamConnection->setPlaceholderText(
+        QStringLiteral("host=服务器 dbname=数据库 user=用户名 sslmode=require"));
+    m_teamConnection->setToolTip(
+        QStringLiteral("libpq 的连接字符串；密码请写入 libpq 的密码文件（~/.pgpass），不要写在这里。"));
+    m_testConnection = new QPushButton(QStringLiteral("测试连接"), frame);
+    m_teamResult = new QLabel(frame);
+    m_teamResult->setWordWrap(true);
+    m_teamResult->setFixedWidth(420);
+    m_teamResult->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto *layout = new QGridLayout(frame);
+    layout->addWidget(new QLabel(QStringLiteral("连接字符串"), frame), 0, 0);
+    layout->addWidget(m_teamConnection, 0, 1);
+    layout->addWidget(m_testConnection, 0, 2);
+    layout->addWidget(m_teamResult, 1, 0, 1, 3);
+    layout->setColumnStretch(1, 1);
+    if (!team::available()) {
+        m_teamConnection->setEnabled(false);
+        m_testConnection->setEnabled(false);
+        m_teamResult->setText(messages::describe(TeamError::NotBuilt));
+    }
+    connect(m_testConnection, &QPushButton::clicked, this, &SettingsWindow::testConnection);
+    return frame;
+}
+
+void SettingsWindow::testConnection() {
+    m_testConnection->setEnabled(false);
+    m_teamResult->setText(QStringLiteral("正在连接…"));
+    QPointer<SettingsWindow> window(this);
+    const QString conninfo = m_teamConnection->text();
+    QThreadPool::globalInstance()->start([window, conninfo] {
+        const TeamOutcome<qint64> outcome = team::probe(conninfo);
+        // Back on the window's thread, if the window is still there.
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [window, outcome] {
+                if (!window)
+                    return;
+                window->m_testConnection->setEnabled(true);
+                window->m_teamResult->setText(
+                    outcome ? QStringLiteral("已连接：团队文本库中有 %1 条记录。").arg(outcome.value())
+                            : messages::describe(outcome));
+            },
+            Qt::QueuedConnection);
     });
 }
 
@@ -113,6 +170,7 @@ void SettingsWindow::load() {
     m_holdCtrlC->setChecked(m_settings.value(setting::HoldCtrlC));
     m_closesItself->setChecked(m_settings.value(setting::ListClosesItself));
     m_pinyinSearch->setChecked(m_settings.value(setting::PinyinSearch));
+    m_teamConnection->setText(m_settings.value(setting::TeamLibrary));
     adjustSize();
     placement::centerOnScreen(this);
 }
@@ -140,6 +198,14 @@ void SettingsWindow::shortcutsFailed(const QString &why) {
 }
 
 void SettingsWindow::closeEvent(QCloseEvent *event) {
+    // A password is never stored: the window stays open with the text in it.
+    const QString conninfo = m_teamConnection->text().trimmed();
+    if (team::available() && !conninfo.isEmpty() &&
+        team::checkConnectionString(conninfo).error() == TeamError::PasswordInString) {
+        messages::notice(this, messages::describe(TeamError::PasswordInString));
+        event->ignore();
+        return;
+    }
     // Every value, changed or not; the hotkey takes effect at the next start,
     // the Ctrl+C gesture at once (its watch follows the settings).
     int key = hotkeyChoices().first().second;
@@ -154,5 +220,6 @@ void SettingsWindow::closeEvent(QCloseEvent *event) {
     m_settings.setValue(setting::HoldCtrlC, m_holdCtrlC->isChecked());
     m_settings.setValue(setting::ListClosesItself, m_closesItself->isChecked());
     m_settings.setValue(setting::PinyinSearch, m_pinyinSearch->isChecked());
+    m_settings.setValue(setting::TeamLibrary, conninfo);
     QWidget::closeEvent(event);
 }

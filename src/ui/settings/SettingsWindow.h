@@ -1,6 +1,7 @@
 // The settings window: the call-up hotkey, how the quick list executes an
 // entry, its pinyin search, whether it closes by itself, the Ctrl+C gesture,
-// start with the system and the desktop shortcut. It shows the stored values
+// start with the system, the desktop shortcut and the team library's server
+// (with a button that tries it on a worker thread and says what happened). It shows the stored values
 // when it opens and writes all of them back when it closes. The two system boxes act at
 // once, through the program (startWithSystemChanged, shortcutsRequested).
 #pragma once
@@ -10,6 +11,8 @@
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QLineEdit;
+class QPushButton;
 class Settings;
 
 class SettingsWindow : public QWidget {
@@ -33,6 +36,9 @@ class SettingsWindow : public QWidget {
 
     QCheckBox *shortcutsBox() const { return m_shortcuts; }
     QCheckBox *startWithSystemBox() const { return m_startWithSystem; }
+    QLineEdit *teamConnectionBox() const { return m_teamConnection; }
+    QPushButton *testConnectionButton() const { return m_testConnection; }
+    QLabel *teamResultLabel() const { return m_teamResult; }
 
   signals:
     void startWithSystemChanged(bool on);
@@ -44,6 +50,9 @@ class SettingsWindow : public QWidget {
 
   private:
     void buildControls();
+    QWidget *buildTeamFrame();
+    // Connects to the server in the box on a worker thread and says what happened.
+    void testConnection();
 
     Settings &m_settings;
     QComboBox *m_clickMode;
@@ -54,4 +63,7 @@ class SettingsWindow : public QWidget {
     QCheckBox *m_shortcuts;
     QCheckBox *m_startWithSystem;
     QLabel *m_help;
+    QLineEdit *m_teamConnection;
+    QPushButton *m_testConnection;
+    QLabel *m_teamResult;
 };

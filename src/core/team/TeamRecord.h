@@ -1,0 +1,131 @@
+// A record of the team library: the library's seven columns as the server
+// holds them, and who changed it last and when.
+#pragma once
+
+#include "Record.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
+
+struct TeamRecord {
+    qint64 id = 0;
+    // The texts as UTF-8, exactly as stored; a null array is a NULL column.
+    QByteArray group, category, title, text, changeTime, commonFlag;
+    QString changedBy;
+    // When it was changed last, in microseconds since 1970 (UTC). It also
+    // names the version of the record: every change gives a later one.
+    qint64 version = 0;
+
+    QDateTime changedAt() const { return QDateTime::fromMSecsSinceEpoch(version / 1000, Qt::UTC); }
+    bool operator==(const TeamRecord &) const = default;
+
+    Record toRecord() const {
+        return Record{id,
+                      QString::fromUtf8(group),
+                      QString::fromUtf8(category),
+                      QString::fromUtf8(title),
+                      QString::fromUtf8(text),
+                      QString::fromUtf8(changeTime),
+                      QString::fromUtf8(commonFlag) == CommonFlag};
+    }
+    // A record as the editor gives it; the version is the one it was opened on.
+    static TeamRecord fromRecord(const Record &r, qint64 version = 0) {
+        TeamRecord t;
+        t.id = r.id;
+        t.group = r.group.toUtf8();
+        t.category = r.category.toUtf8();
+        t.title = r.title.toUtf8();
+        t.text = r.text.toUtf8();
+        t.changeTime = r.changeTime.toUtf8();
+        t.commonFlag = r.common ? CommonFlag.toUtf8() : QByteArray("");
+        t.version = version;
+        return t;
+    }
+};
+
+using TeamRecords = std::vector<TeamRecord>;
+
+enum class TeamError {
+    None,
+    NotBuilt,            // this program was built without libpq
+    NotConfigured,       // no connection string
+    BadConnectionString, // libpq cannot read it (detail: its words, without the values)
+    PasswordInString,    // the string holds a password, which belongs in the password file
+    NoPassword,          // the server asks for a password and the password file has none
+    WrongPassword,       // the server refused the password
+    NoAccess,            // the server refused the user or the database (detail: its words)
+    Unreachable,         // no server answered (detail: libpq's words)
+    NoTable,             // the database has no team library: run --team-init
+    NotAllowed,          // the server's permissions refuse the change
+    Conflict,            // someone changed the record since it was read (changedBy, changedAt)
+    Deleted,             // the record is gone from the server
+    Offline,             // the team library is offline: it can only be read
+    NulInText,           // a text holds the character NUL, which the server cannot store
+    Lost,                // the connection broke off
+    Server,              // anything else the server reported (detail: its words)
+};
+
+// What a team operation came to. A conflict says who changed the record last and when.
+template <typename T = void> class TeamOutcome {
+  public:
+    // An outcome not known yet (for containers and signals).
+    TeamOutcome() : m_error(TeamError::Server) {}
+    TeamOutcome(T value) : m_value(std::move(value)) {}
+    TeamOutcome(TeamError error, QString detail = {}) : m_error(error), m_detail(std::move(detail)) {}
+    template <typename U>
+    TeamOutcome(const TeamOutcome<U> &other)
+        : m_error(other.error()), m_detail(other.detail()), m_changedBy(other.changedBy()),
+          m_changedAt(other.changedAt()) {}
+
+    bool ok() const { return m_error == TeamError::None; }
+    explicit operator bool() const { return ok(); }
+    TeamError error() const { return m_error; }
+    const QString &detail() const { return m_detail; }
+    const T &value() const { return *m_value; }
+    T &value() { return *m_value; }
+    const QString &changedBy() const { return m_changedBy; }
+    const QDateTime &changedAt() const { return m_changedAt; }
+    TeamOutcome &setChange(QString by, QDateTime at) {
+        m_changedBy = std::move(by), m_changedAt = std::move(at);
+        return *this;
+    }
+
+  private:
+    TeamError m_error = TeamError::None;
+    QString m_detail;
+    QString m_changedBy;
+    QDateTime m_changedAt;
+    std::optional<T> m_value;
+};
+
+template <> class TeamOutcome<void> {
+  public:
+    TeamOutcome() = default;
+    TeamOutcome(TeamError error, QString detail = {}) : m_error(error), m_detail(std::move(detail)) {}
+    template <typename U>
+    TeamOutcome(const TeamOutcome<U> &other)
+        : m_error(other.error()), m_detail(other.detail()), m_changedBy(other.changedBy()),
+          m_changedAt(other.changedAt()) {}
+
+    bool ok() const { return m_error == TeamError::None; }
+    explicit operator bool() const { return ok(); }
+    TeamError error() const { return m_error; }
+    const QString &detail() const { return m_detail; }
+    const QString &changedBy() const { return m_changedBy; }
+    const QDateTime &changedAt() const { return m_changedAt; }
+    TeamOutcome &setChange(QString by, QDateTime at) {
+        m_changedBy = std::move(by), m_changedAt = std::move(at);
+        return *this;
+    }
+
+  private:
+    TeamError m_error = TeamError::None;
+    QString m_detail;
+    QString m_changedBy;
+    QDateTime m_changedAt;
+};
