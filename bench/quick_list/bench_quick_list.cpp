@@ -20,6 +20,7 @@
 #include "Settings.h"
 #include "common/BalloonTip.h"
 #include "platform.h"
+#include "quick_list/QuickListFeed.h"
 #include "quick_list/QuickListModels.h"
 #include "quick_list/QuickListWindow.h"
 
@@ -105,6 +106,26 @@ void painted() {
     QGuiApplication::sync();
 }
 
+// The list's parts, found as the tests find them.
+const QuickListFeed &feed(const QuickListWindow *list) {
+    return *list->findChild<QuickListFeed *>();
+}
+const SearchFilter &rowsOf(const QuickListWindow *list) {
+    return feed(list).rows();
+}
+QLineEdit *searchBox(const QuickListWindow *list) {
+    return list->findChild<QLineEdit *>("searchBox");
+}
+QTableView *recordList(const QuickListWindow *list) {
+    return list->findChild<QTableView *>("recordList");
+}
+QAbstractItemModel *recordModel(const QuickListWindow *list) {
+    return recordList(list)->model();
+}
+BalloonTipWindow *balloon(const QuickListWindow *list) {
+    return list->findChild<BalloonTipWindow *>();
+}
+
 class ListBench {
   public:
     explicit ListBench(const QString &path) : m_store(path) {}
@@ -119,7 +140,8 @@ class ListBench {
         while (!(m_list->windowHandle() && m_list->windowHandle()->isExposed()) && wait.elapsed() < 5000)
             painted();
         // The list reads its first screen once it is on its way to the screen.
-        while (m_list->filter().rowCount() == 0 && m_list->isReading() && wait.elapsed() < 10000)
+        while (rowsOf(m_list.get()).rowCount() == 0 && feed(m_list.get()).isReading() &&
+               wait.elapsed() < 10000)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
         m_list->repaint();
         painted();
@@ -128,7 +150,7 @@ class ListBench {
     void waitForRecords() {
         QElapsedTimer wait;
         wait.start();
-        while (m_list->isReading() && wait.elapsed() < 10000)
+        while (feed(m_list.get()).isReading() && wait.elapsed() < 10000)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
     }
     // Closes the list; `forget` also drops what the loader keeps and trims,
@@ -143,7 +165,7 @@ class ListBench {
         QCoreApplication::processEvents();
     }
     void type(const QString &text) {
-        m_list->searchBox()->setText(text);
+        searchBox(m_list.get())->setText(text);
         m_list->repaint();
         painted();
     }
@@ -223,26 +245,24 @@ int listPart(const QString &path, int runs) {
     // The filter alone, without widgets: as typed (each letter narrows the
     // last search), and every search afresh.
     SearchFilter filter;
-    filter.setTable(list->records());
+    filter.setTable(rowsOf(list).table());
     const QString lastUsed;
     std::vector<double> asTyped, afresh, pinyinTyped, pinyinAfresh, pasted;
     const auto search = [&](const QStringList &words, std::vector<double> &typed, std::vector<double> &full) {
         for (const QString &word : words) {
             for (int n = 1; n <= word.size(); ++n)
-                typed.push_back(
-                    timeMs([&] { filter.load(QStringLiteral("*"), true, word.left(n), lastUsed); }));
+                typed.push_back(timeMs([&] { filter.search(word.left(n), lastUsed); }));
             for (int n = 1; n <= word.size(); ++n) {
-                filter.load(CommonFlag, false, QString(), lastUsed); // forgets the last search
-                full.push_back(
-                    timeMs([&] { filter.load(QStringLiteral("*"), true, word.left(n), lastUsed); }));
+                filter.showCategory(CommonFlag, lastUsed); // forgets the last search
+                full.push_back(timeMs([&] { filter.search(word.left(n), lastUsed); }));
             }
         }
     };
     search(Typed, asTyped, afresh);
     search(TypedPinyin, pinyinTyped, pinyinAfresh);
     for (int r = 0; r < runs; ++r) {
-        filter.load(CommonFlag, false, QString(), lastUsed);
-        pasted.push_back(timeMs([&] { filter.load(QStringLiteral("*"), true, pastedLetters, lastUsed); }));
+        filter.showCategory(CommonFlag, lastUsed);
+        pasted.push_back(timeMs([&] { filter.search(pastedLetters, lastUsed); }));
     }
 
     // Hover: the 100 KB record is row 0 of "常用"; moving between rows 0 and 1
@@ -250,18 +270,18 @@ int listPart(const QString &path, int runs) {
     bench.type(QString());
     std::vector<double> hovers;
     const auto moveTo = [&](int row) {
-        const QPoint p = list->recordList()->visualRect(list->recordModel()->index(row, col::Title)).center();
-        QMouseEvent move(QEvent::MouseMove, p, list->recordList()->viewport()->mapToGlobal(p), Qt::NoButton,
+        const QPoint p = recordList(list)->visualRect(recordModel(list)->index(row, col::Title)).center();
+        QMouseEvent move(QEvent::MouseMove, p, recordList(list)->viewport()->mapToGlobal(p), Qt::NoButton,
                          Qt::NoButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(list->recordList()->viewport(), &move);
-        list->recordList()->viewport()->repaint();
+        QCoreApplication::sendEvent(recordList(list)->viewport(), &move);
+        recordList(list)->viewport()->repaint();
         painted();
     };
     for (int i = 0; i < runs * 4; ++i) {
         moveTo(1);
         hovers.push_back(timeMs([&] { moveTo(0); }));
     }
-    if (!list->balloon() || list->balloon()->text().size() != 800)
+    if (!balloon(list) || balloon(list)->text().size() != 800)
         std::fprintf(stderr, "warning: the hover did not reach the 100 KB record\n");
     bench.close(true);
 

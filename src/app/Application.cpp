@@ -99,10 +99,8 @@ void Application::wire() {
             // An open list shows what the library holds now.
             if (!exchangedialogs::importLibrary(nullptr, m_library))
                 return;
-            if (QuickListWindow *list = m_callUp.list()) {
-                list->reload();
-                list->refill();
-            }
+            if (QuickListWindow *list = m_callUp.list())
+                list->libraryChanged();
         });
     });
     connect(m_menu.openAbout, &QAction::triggered, this, &Application::showAbout);

@@ -34,7 +34,6 @@ class CallUpController : public QObject {
     // no global hotkeys at all).
     QString registerHotkey();
     void unregisterHotkey();
-    bool isHotkeyRegistered() const { return m_registered; }
 
     // What a hotkey press does: record the target, open the list at the pointer.
     void onHotkey();

@@ -114,49 +114,59 @@ std::vector<char> SearchFilter::matchPattern(const QString &lowered,
     return shown;
 }
 
-bool SearchFilter::load(const QString &filter, bool search, const QString &searchText,
-                        const QString &lastUsed) {
+bool SearchFilter::beginRows(const QString &lastUsed) {
     m_rows.clear();
     m_titleOverrides.clear();
     m_lastUsed.clear();
     m_shown = m_table;
-    const RecordTable &table = *m_table;
-
-    if (table.libraryIsEmpty()) {
-        if (m_readFailed)
-            return true;
-        m_rows.push_back({Kind::Hint, RowColour::Normal, 0, 0});
-        m_rows.push_back({Kind::Hint, RowColour::Normal, 1, 0});
-        return true;
+    if (m_table->libraryIsEmpty()) {
+        if (!m_readFailed) {
+            m_rows.push_back({Kind::Hint, RowColour::Normal, 0, 0});
+            m_rows.push_back({Kind::Hint, RowColour::Normal, 1, 0});
+        }
+        return false;
     }
-
-    int counter = 0;
+    // The last-used row first, then the records in list order (common
+    // first, newest first).
     if (!lastUsed.isEmpty()) {
         const QStringList parts = lastUsed.split(LastUsedSeparator);
         if (parts.size() == 8) {
             m_lastUsed = parts;
             m_lastUsed[col::Time] = LastUsedTime;
             m_rows.push_back({Kind::LastUsed, RowColour::LastUsed, -1, 0});
-            counter = 1;
         }
     }
+    m_rows.reserve(m_rows.size() + std::min(m_table->size(), 4096));
+    return true;
+}
 
-    // Rows are added in the order the list shows them: the last-used row first,
-    // then the records in list order (common first, newest first).
-    const int n = table.size();
-    const auto add = [&](int r) {
-        m_rows.push_back(
-            {Kind::Record, table.isSpecial(r) ? RowColour::Special : RowColour::Normal, r, counter++});
-    };
-    // The records the filter names as a category (a group, or the flag "常用").
-    const auto named = [&](int r) { return filter == table.group(r) || filter == table.commonFlag(r); };
-    m_rows.reserve(m_rows.size() + std::min(n, 4096));
-    if (!search) {
-        for (int r = 0; r < n; ++r)
-            if (named(r))
-                add(r);
+void SearchFilter::addRecordRow(int r) {
+    // The running number counts the last-used row too.
+    m_rows.push_back(
+        {Kind::Record, m_table->isSpecial(r) ? RowColour::Special : RowColour::Normal, r, rowCount()});
+}
+
+bool SearchFilter::isNamed(int r, const QString &category) const {
+    return category == m_table->group(r) || category == m_table->commonFlag(r);
+}
+
+void SearchFilter::showCategory(const QString &name, const QString &lastUsed) {
+    if (!beginRows(lastUsed))
+        return;
+    for (int r = 0, n = m_table->size(); r < n; ++r)
+        if (isNamed(r, name))
+            addRecordRow(r);
+}
+
+bool SearchFilter::search(const QString &searchText, const QString &lastUsed) {
+    if (!beginRows(lastUsed))
         return true;
-    }
+    const RecordTable &table = *m_table;
+    const int n = table.size();
+    // A search lists the category "*" too, as the list's filter always did.
+    const QString filter = QStringLiteral("*");
+    const auto add = [this](int r) { addRecordRow(r); };
+    const auto named = [&](int r) { return isNamed(r, filter); };
 
     // The pattern is lowered once; the texts are folded while matching.
     const QString lowered = wildcard::lowerCodeUnits(searchText);
@@ -173,8 +183,8 @@ bool SearchFilter::load(const QString &filter, bool search, const QString &searc
     // extends; a title spelling a pinyin search spells each beginning of its
     // key); the last one left either is this search or narrows it.
     SearchMemory &memory = m_searches;
-    if (!literal || memory.generation != m_tableGeneration || memory.filter != filter)
-        memory = {m_tableGeneration, filter, {}, 0};
+    if (!literal || memory.generation != m_tableGeneration)
+        memory = {m_tableGeneration, {}, 0};
     const auto extends = [&](const PastSearch &past) {
         return lowered.contains(past.lowered) &&
                (!pinyin.isActive() || (!past.pinyin.isEmpty() && pinyin.key().startsWith(past.pinyin)));

@@ -50,15 +50,15 @@ class SearchFilter {
     // no hint rows are listed.
     void setReadFailed(bool failed) { m_readFailed = failed; }
 
-    // Fills the rows for a filter: a category name (search false) or "*" with
-    // search true, which shows the records whose "title|text" holds
-    // searchText under the wildcard rules, letters compared in lower case,
-    // and, with pinyin search on, those whose title spells it in pinyin
-    // (PinyinMatcher), each record once in list order.
-    // lastUsed is the stored last-used entry. False when the search text makes
-    // an invalid pattern: the filling then stops before the first record, so
-    // at most the last-used row is listed.
-    bool load(const QString &filter, bool search, const QString &searchText, const QString &lastUsed);
+    // Fills the rows with the records of a category: a group, or "常用" for
+    // the common records. lastUsed is the stored last-used entry, listed first.
+    void showCategory(const QString &name, const QString &lastUsed);
+    // Fills the rows with the records whose "title|text" holds searchText
+    // under the wildcard rules, letters compared in lower case, and, with
+    // pinyin search on, those whose title spells it in pinyin
+    // (PinyinMatcher), each record once in list order. False when the search
+    // text makes an invalid pattern: then at most the last-used row is listed.
+    bool search(const QString &searchText, const QString &lastUsed);
 
     // Pinyin matching in the searches to come (on unless switched off).
     void setPinyinSearch(bool on) { m_pinyinSearch = on; }
@@ -94,6 +94,11 @@ class SearchFilter {
         int title = -1; // index into m_titleOverrides when changed
     };
 
+    // Starts the rows: the hint rows of an empty library (false: nothing
+    // more to list), else the last-used row.
+    bool beginRows(const QString &lastUsed);
+    void addRecordRow(int tableRow);
+    bool isNamed(int tableRow, const QString &category) const;
     // Which records a literal search text (found by byte search) or a pattern
     // (tried on the decoded texts) shows, among the candidates (table rows).
     std::vector<char> matchLiteral(const QString &lowered, const std::vector<int> *candidates) const;
@@ -121,7 +126,6 @@ class SearchFilter {
     };
     struct SearchMemory {
         int generation = 0;
-        QString filter;
         std::vector<PastSearch> chain;
         size_t kept = 0; // matches held by the chain
     } m_searches;

@@ -2,11 +2,12 @@
 // clicks, the roads into the editor, the hotkey and the paste, the menu.
 #include "Application.h"
 #include "FakePlatform.h"
+#include "Parts.h"
 #include "Paste.h"
 #include "Program.h"
+#include "QuickListParts.h"
 #include "TestEnv.h"
 #include "editor/RecordEditor.h"
-#include "quick_list/ListMenu.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -235,10 +236,10 @@ class TestApplication : public QObject {
         }
         QGuiApplication::clipboard()->setText(text);
         QTRY_VERIFY(editor() && editor()->isVisible());
-        QCOMPARE(editor()->titleBox()->text(), QStringLiteral("Test"));
-        editor()->titleBox()->setText(QStringLiteral("改过的标题"));
+        QCOMPARE(part<QLineEdit>(editor(), "titleBox")->text(), QStringLiteral("Test"));
+        part<QLineEdit>(editor(), "titleBox")->setText(QStringLiteral("改过的标题"));
         QTest::qWait(1200);
-        QCOMPARE(editor()->titleBox()->text(), QStringLiteral("改过的标题"));
+        QCOMPARE(part<QLineEdit>(editor(), "titleBox")->text(), QStringLiteral("改过的标题"));
     }
 
     // The icon: the help notice for an empty library (unless the double-click
@@ -294,7 +295,7 @@ class TestApplication : public QObject {
         QCOMPARE(list()->frameGeometry().right(), area.right());
         QVERIFY2(area.contains(list()->frameGeometry()),
                  qPrintable(QStringLiteral("%1 tall at %2").arg(list()->height()).arg(list()->y())));
-        QVERIFY(list()->statusLabel()->geometry().bottom() < list()->height());
+        QVERIFY(statusLabel(list())->geometry().bottom() < list()->height());
 
         QMimeData text;
         text.setText(QStringLiteral("Private Function GetName(ByVal s As String) As String"));
@@ -302,7 +303,8 @@ class TestApplication : public QObject {
         QCoreApplication::sendEvent(&icon, &enter);
         QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(&icon, &drop);
-        QVERIFY(editor() && editor()->titleBox()->text() == "GetName" && editor()->category() == "Function");
+        QVERIFY(editor() && part<QLineEdit>(editor(), "titleBox")->text() == "GetName" &&
+                editor()->category() == "Function");
         QCOMPARE(editor()->frameGeometry().top(), icon.frameGeometry().top());
 
         // A drag keeps the place; a purely vertical one is a click and keeps nothing.
@@ -330,14 +332,14 @@ class TestApplication : public QObject {
         platform().foreground = 42;
         QVERIFY(platform().pressHotkey(117));
         QVERIFY(list() && list()->isVisible());
-        QTRY_VERIFY(!list()->isReading());
+        QTRY_VERIFY(!feed(list()).isReading());
         platform().foreground = list()->winId();
         QVERIFY(platform().pressHotkey(117));
         QCOMPARE(app->callUp().target(), platform::WindowId(42));
         QString clipboardAtPaste;
         platform().onPaste = [&] { clipboardAtPaste = clipboard(); };
-        list()->selectRow(0);
-        list()->executeSelected();
+        selectRow(list(), 0);
+        executeSelected(list());
         QCOMPARE(clipboardAtPaste, QStringLiteral("文本一"));
         // Pasted with the list out of the way; the tidying up comes later.
         QVERIFY(logged("paste") && !logged("trim"));
@@ -348,9 +350,9 @@ class TestApplication : public QObject {
 
         platform().log.clear();
         app->callUp().showFromIcon();
-        QTRY_VERIFY(!list()->isReading());
-        list()->selectRow(2); // below the last-used row
-        list()->executeSelected();
+        QTRY_VERIFY(!feed(list()).isReading());
+        selectRow(list(), 2); // below the last-used row
+        executeSelected(list());
         QCOMPARE(clipboard(), QStringLiteral("文本二"));
         QVERIFY(!logged("activate") && !logged("paste"));
 
@@ -365,14 +367,14 @@ class TestApplication : public QObject {
         QGuiApplication::clipboard()->setText(QStringLiteral("编辑器里的文本"));
         emit app->mainMenu().addText->triggered();
         editor()->activateWindow();
-        editor()->titleBox()->setFocus();
+        part<QLineEdit>(editor(), "titleBox")->setFocus();
         platform().foreground = editor()->winId();
         platform().windows.insert(editor()->winId());
         QVERIFY(platform().pressHotkey(117));
         QCOMPARE(app->callUp().target(), platform::WindowId(editor()->winId()));
-        QTRY_VERIFY(!list()->isReading());
-        list()->selectRow(1);
-        list()->executeSelected();
+        QTRY_VERIFY(!feed(list()).isReading());
+        selectRow(list(), 1);
+        executeSelected(list());
         QCOMPARE(platform().log.back(), std::string("paste:Ctrl+V"));
         QCOMPARE(platform().foreground, platform::WindowId(editor()->winId()));
     }
@@ -386,13 +388,13 @@ class TestApplication : public QObject {
         platform().foreground = 42;
         platform().hotkeyTime = 1000;
         QVERIFY(platform().pressHotkey(117));
-        QTRY_VERIFY(list() && !list()->isReading());
+        QTRY_VERIFY(list() && !feed(list()).isReading());
         platform().hotkeyTime = 2000;
         QVERIFY(platform().pressHotkey(117));
         const auto escape = [&](ulong time) {
             QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
             press.setTimestamp(time);
-            QCoreApplication::sendEvent(list()->searchBox(), &press);
+            QCoreApplication::sendEvent(searchBox(list()), &press);
         };
         escape(1990);
         QTRY_VERIFY(list() && list()->isVisible());
@@ -461,26 +463,28 @@ class TestApplication : public QObject {
         start(Records);
         app->settings().setValue(setting::ListClosesItself, false);
         app->callUp().showFromIcon();
-        QTRY_VERIFY(!list()->isReading());
-        const QString status = list()->statusLabel()->text();
-        list()->selectRow(list()->rowShowing("2"));
-        list()->listMenu()->prepare();
-        list()->listMenu()->changeRecord->trigger();
+        QTRY_VERIFY(!feed(list()).isReading());
+        const QString status = statusLabel(list())->text();
+        selectRow(list(), feed(list()).rowShowing("2"));
+        openMenu(list());
+        QTRY_VERIFY(listMenu(list())->isVisible());
+        QTest::keyClick(listMenu(list()), Qt::Key_E);
+        QTRY_VERIFY(!listMenu(list())->isVisible());
         QVERIFY(editor() && editor()->isVisible() && list()->isHeld());
         QTest::qWait(200); // long enough for any read of the library
-        QCOMPARE(list()->statusLabel()->text(), status);
-        list()->selectRow(list()->rowShowing("1"));
-        QTest::keyClick(list()->searchBox(), Qt::Key_Return);
+        QCOMPARE(statusLabel(list())->text(), status);
+        selectRow(list(), feed(list()).rowShowing("1"));
+        executeSelected(list());
         QCOMPARE(clipboard(), QStringLiteral("文本一"));
 
-        editor()->textBox()->setPlainText(QStringLiteral("改过的文本二"));
-        editor()->updateButton()->click();
+        part<QPlainTextEdit>(editor(), "textBox")->setPlainText(QStringLiteral("改过的文本二"));
+        part<QPushButton>(editor(), "updateButton")->click();
         QCOMPARE(env->boxes.last(), QStringLiteral("Vemo文本收集器|修改完成"));
         flush();
         QVERIFY(!list()->isHeld());
-        const auto storedText = [&] { return list()->filter().text(list()->rowShowing("2"), col::Text); };
+        const auto storedText = [&] { return rowsOf(list()).text(feed(list()).rowShowing("2"), col::Text); };
         QTRY_COMPARE(storedText(), QStringLiteral("改过的文本二"));
-        QTRY_VERIFY(!list()->isReading());
+        QTRY_VERIFY(!feed(list()).isReading());
         QCOMPARE(storedText(), QStringLiteral("改过的文本二"));
     }
 
@@ -499,12 +503,14 @@ class TestApplication : public QObject {
 
         // 修改内容 and "Vemo" hold the list open while their windows are.
         app->callUp().showFromIcon();
-        QTRY_VERIFY(!list()->isReading());
-        list()->selectRow(0);
-        list()->listMenu()->prepare();
-        list()->listMenu()->changeRecord->trigger();
+        QTRY_VERIFY(!feed(list()).isReading());
+        selectRow(list(), 0);
+        openMenu(list());
+        QTRY_VERIFY(listMenu(list())->isVisible());
+        QTest::keyClick(listMenu(list()), Qt::Key_E);
+        QTRY_VERIFY(!listMenu(list())->isVisible());
         QVERIFY(!editor()->isAddMode() && list()->isHeld());
-        QCOMPARE(editor()->titleBox()->text(), QStringLiteral("标题一"));
+        QCOMPARE(part<QLineEdit>(editor(), "titleBox")->text(), QStringLiteral("标题一"));
         emit list()->aboutRequested();
         QVERIFY(app->aboutWindow() && app->aboutWindow()->isVisible());
         editor()->close();
@@ -514,7 +520,7 @@ class TestApplication : public QObject {
         flush();
         QVERIFY(!list()->isHeld());
 
-        app->settingsWindow()->hotkeyBox()->setCurrentIndex(1); // "Ctrl+A"
+        part<QComboBox>(app->settingsWindow(), "hotkeyBox")->setCurrentIndex(1); // "Ctrl+A"
         emit app->mainMenu().exitProgram->triggered();
         flush();
         QVERIFY(!list() && !app->settingsWindow());

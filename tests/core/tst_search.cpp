@@ -55,7 +55,7 @@ QStringList column(const SearchFilter &filter, int c) {
 
 // The IDs a search of the whole cache lists.
 QStringList found(SearchFilter &filter, const QString &search, const QString &lastUsed = {}) {
-    filter.load(QStringLiteral("*"), true, search, lastUsed);
+    filter.search(search, lastUsed);
     return column(filter, col::Id);
 }
 
@@ -109,7 +109,7 @@ class TestSearch : public QObject {
     void categoriesLastUsedAndHintRows() {
         SearchFilter filter;
         filter.setTable(env.tableOf(Sample));
-        QVERIFY(filter.load(CommonFlag, false, QString(), QString()));
+        filter.showCategory(CommonFlag, QString());
         QCOMPARE(column(filter, col::Id), (QStringList{"11", "12", "13"})); // and the group named "常用"
         QVERIFY(filter.colour(0) == RowColour::Special && filter.colour(1) == RowColour::Normal);
         QCOMPARE(filter.categories(), (QStringList{"常用", "SQL", "邮件", "sql"}));
@@ -117,7 +117,7 @@ class TestSearch : public QObject {
         const QString sep = LastUsedSeparator;
         for (const QString &lastUsed :
              {LastUsed, LastUsed + sep, LastUsed.section(sep, 1), QString("plain")}) {
-            QVERIFY(filter.load(QStringLiteral("SQL"), false, QString(), lastUsed));
+            filter.showCategory(QStringLiteral("SQL"), lastUsed);
             const int first = lastUsed == LastUsed ? 0 : 1;
             QCOMPARE(column(filter, col::Id), QStringList({"99", "11", "14"}).mid(first));
             QCOMPARE(column(filter, col::Number),
@@ -128,7 +128,7 @@ class TestSearch : public QObject {
         QVERIFY(filter.colour(0) == RowColour::LastUsed && filter.recordIndex(0) == -1);
         QCOMPARE(found(filter, QString(200, u'e'), LastUsed), QStringList{"99"}); // longer than any entry
         // An invalid pattern stops the filling before the first record.
-        QVERIFY(!filter.load(QStringLiteral("*"), true, QStringLiteral("a[b"), LastUsed));
+        QVERIFY(!filter.search(QStringLiteral("a[b"), LastUsed));
         QCOMPARE(column(filter, col::Id), QStringList{"99"});
 
         // The library changed under the list (a record deleted): the rows listed stay until the next filling.
@@ -139,12 +139,13 @@ class TestSearch : public QObject {
         filter.clearTable();
         QCOMPARE(filter.rowCount(), 0);
         // An empty library lists the hints, whatever is searched; one that could not be read lists nothing.
-        QVERIFY(filter.load(QStringLiteral("*"), true, QStringLiteral("["), LastUsed));
+        QVERIFY(filter.search(QStringLiteral("["), LastUsed));
         QCOMPARE(column(filter, col::Title) + column(filter, col::Number),
                  (QStringList{HintLine1, HintLine2, "", ""}));
         QVERIFY(filter.isHintRow(1) && filter.categories() == QStringList{CommonFlag});
         filter.setReadFailed(true);
-        QVERIFY(filter.load(CommonFlag, false, QString(), LastUsed) && filter.rowCount() == 0);
+        filter.showCategory(CommonFlag, LastUsed);
+        QCOMPARE(filter.rowCount(), 0);
     }
 
     // While typing, each search narrows the last one's matches; it must list what the reference finds,

@@ -3,6 +3,7 @@
 
 #include "FakePlatform.h"
 #include "LibraryStore.h"
+#include "QuickListParts.h"
 #include "RecordLoader.h"
 #include "Settings.h"
 #include "TestEnv.h"
@@ -45,18 +46,18 @@ struct ListFixture : Fixture {
         return QTest::qWaitForWindowExposed(list.get()) && waitForRecords() ? list.get() : nullptr;
     }
     bool waitForRecords() const {
-        return QTest::qWaitFor([this] { return !list->isReading(); }, 10000);
+        return QTest::qWaitFor([this] { return !feed(list.get()).isReading(); }, 10000);
     }
     // The row of a record; -1 when none shows it.
     int rowOf(qint64 id) const {
-        for (int row = 0; row < list->filter().rowCount(); ++row)
-            if (list->filter().text(row, col::Id) == QString::number(id))
+        for (int row = 0; row < rowsOf(list.get()).rowCount(); ++row)
+            if (rowsOf(list.get()).text(row, col::Id) == QString::number(id))
                 return row;
         return -1;
     }
     // What a cell shows, or the name of its colour.
     QString shown(int row, int column, int role = Qt::DisplayRole) const {
-        const QVariant v = list->recordModel()->index(row, column).data(role);
+        const QVariant v = recordModel(list.get())->index(row, column).data(role);
         return role == Qt::ForegroundRole ? v.value<QBrush>().color().name() : v.toString();
     }
 

@@ -15,8 +15,8 @@ class TestBalloon : public QObject {
         tool->setMouseTracking(true);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        BalloonTip tip(tool, QStringLiteral("标题"), QStringLiteral("一段可以复用的文本"), 200);
-        BalloonTipWindow *w = tip.window();
+        auto *w =
+            new BalloonTipWindow(tool, QStringLiteral("标题"), QStringLiteral("一段可以复用的文本"), 200);
         QTest::mouseMove(tool, QPoint(100, 70));
         QVERIFY(!w->isVisible());
         QTRY_VERIFY(w->isVisible());

@@ -12,28 +12,32 @@ class TestListMenu : public QObject {
 
     QString title(int row) const { return f->shown(row, col::Title); }
 
-    void select(int row) { // as the right click does, taking the row's record
-        list->selectRow(row);
-        menu->prepare();
+    void select(int row) { // as the menu key does, taking the row's record
+        selectRow(list, row);
+        openMenu(list);
+        QTRY_VERIFY(menu->isVisible());
+        menu->hide();
     }
     void reopen() { // as the list opens after a change from outside
-        list->reload();
-        list->refill();
+        list->libraryChanged();
         QVERIFY(f->waitForRecords());
+    }
+    void rightClick(const QPoint &at) {
+        QTest::mouseClick(recordList(list)->viewport(), Qt::RightButton, {}, at);
     }
 
   private slots:
     void init() {
         f = std::make_unique<ListFixture>();
         list = f->open();
-        menu = list->listMenu();
+        menu = listMenu(list);
     }
     void cleanup() { f.reset(); }
 
     void itemsFollowTheRow() {
         select(f->rowOf(2));
         QVERIFY(menu->unmarkCommon->isVisible() && !menu->markCommon->isVisible());
-        list->showCategory(1); // "SQL": record 3 is not common
+        showCategory(list, 1); // "SQL": record 3 is not common
         select(f->rowOf(3));
         QVERIFY(menu->markCommon->isVisible() && !menu->unmarkCommon->isVisible());
         // The hint rows of an empty library are no records.
@@ -47,10 +51,11 @@ class TestListMenu : public QObject {
 
     // The menu holds the list still while it is open and gives it back however it closes.
     void holdAndDelete() {
-        const QPoint at = list->mapToGlobal(QPoint(200, 60));
-        list->selectRow(f->rowOf(2));
+        selectRow(list, f->rowOf(2));
+        const QPoint at =
+            recordList(list)->visualRect(recordModel(list)->index(f->rowOf(2), col::Title)).center();
         f->env.answers = {false};
-        menu->popupAt(at);
+        rightClick(at);
         QVERIFY(list->isHeld());
         QTRY_VERIFY(menu->isVisible());
         QTest::keyClick(menu, Qt::Key_D);
@@ -58,7 +63,7 @@ class TestListMenu : public QObject {
         QCOMPARE(f->env.boxes, QStringList{"Vemo文本收集器|是否删除当前记录 客户's 回复"});
         QCOMPARE(f->sql("SELECT count(*) FROM VBcode WHERE ID = 2"), QStringLiteral("1"));
         QVERIFY(!list->isHeld());
-        menu->popupAt(at);
+        rightClick(at);
         QTRY_VERIFY(menu->isVisible());
         QTest::keyClick(menu, Qt::Key_Escape);
         QTRY_VERIFY(!menu->isVisible());
@@ -89,6 +94,10 @@ class TestListMenu : public QObject {
         menu->toggleSpecial->trigger();
         const QString marked = QStringLiteral("★★　改过的标题");
         QCOMPARE(f->sql("SELECT CodeName FROM VBcode WHERE ID = 2") + title(0), marked + marked);
+        // The record's own row shows the new title too, in the special colour.
+        const int recordRow = feed(list).rowShowing(QStringLiteral("2"));
+        QVERIFY(recordRow > 0);
+        QCOMPARE(title(recordRow) + f->shown(recordRow, col::Title, Qt::ForegroundRole), marked + "#ff0000");
 
         select(f->rowOf(99999999999));
         menu->deleteRecord->trigger(); // Yes
@@ -104,7 +113,7 @@ class TestListMenu : public QObject {
         for (const auto &[item, failure] : refusals) {
             select(0);
             item->trigger();
-            QCOMPARE(list->statusLabel()->text(), failure + QStringLiteral("：记录已不存在"));
+            QCOMPARE(statusLabel(list)->text(), failure + QStringLiteral("：记录已不存在"));
             QCOMPARE(title(0), marked);
         }
 
@@ -115,10 +124,10 @@ class TestListMenu : public QObject {
         const QString before = f->sql("SELECT group_concat(ID || CodeName || IsUsed) FROM VBcode");
         for (QAction *item : {menu->changeRecord, menu->deleteRecord, menu->markCommon, menu->unmarkCommon,
                               menu->toggleSpecial}) {
-            list->setStatus(QString());
+            statusLabel(list)->setText(QString());
             select(0);
             item->trigger();
-            QCOMPARE(list->statusLabel()->text(), QStringLiteral("记录编号无效，未做任何修改"));
+            QCOMPARE(statusLabel(list)->text(), QStringLiteral("记录编号无效，未做任何修改"));
         }
         QCOMPARE(f->sql("SELECT group_concat(ID || CodeName || IsUsed) FROM VBcode"), before);
         QCOMPARE(edits.count(), 0);
@@ -127,7 +136,7 @@ class TestListMenu : public QObject {
     // The editor gets the record as the library holds it when 修改内容 is
     // chosen, not the row's older copy; a record gone since says so.
     void changeAsksForTheEditorWithTheStoredRecord() {
-        list->showCategory(1); // "SQL"
+        showCategory(list, 1); // "SQL"
         select(f->rowOf(3));
         f->sql("UPDATE VBcode SET Code = '别处改过的文本' WHERE ID = 3");
         Record asked;
@@ -138,12 +147,12 @@ class TestListMenu : public QObject {
                               asked.common ? "common" : ""}),
                  (QStringList{"3", "SQL", "Class", "更新一行", "别处改过的文本", ""}));
         QVERIFY(f->waitForRecords());
-        list->showCategory(1);
+        showCategory(list, 1);
         select(f->rowOf(3));
         f->sql("DELETE FROM VBcode WHERE ID = 3");
         menu->changeRecord->trigger();
         QCOMPARE(edits.size(), 1);
-        QCOMPARE(list->statusLabel()->text(), QStringLiteral("无法修改：记录已不存在"));
+        QCOMPARE(statusLabel(list)->text(), QStringLiteral("无法修改：记录已不存在"));
     }
 
     // The menu takes its record when it opens: the rows that arrive while it
@@ -159,13 +168,13 @@ class TestListMenu : public QObject {
         GatedLoader loader(f->store);
         f->list = std::make_unique<QuickListWindow>(f->settings, f->store, loader);
         list = f->list.get();
-        menu = list->listMenu();
+        menu = listMenu(list);
         list->show();
-        QTRY_VERIFY(list->filter().rowCount() > 1);
-        QTest::keyClicks(list->searchBox(), QStringLiteral("e"));
-        list->selectRow(1); // 客户's 回复, record 2, on the first screen
+        QTRY_VERIFY(rowsOf(list).rowCount() > 1);
+        QTest::keyClicks(searchBox(list), QStringLiteral("e"));
+        selectRow(list, 1); // 客户's 回复, record 2, on the first screen
         const QStringList before = {title(0), title(1)};
-        menu->popupAt(list->mapToGlobal(QPoint(200, 60)));
+        openMenu(list);
         QTRY_VERIFY(menu->isVisible());
         QCOMPARE(menu->recordId(), std::optional<qint64>(2));
         loader.gate.release(2); // this read, and the one after the change
@@ -185,8 +194,8 @@ class TestListMenu : public QObject {
                      QStringLiteral("0,1,3,4"));
         }
         // The rows asked for come once the menu is gone.
-        QTRY_VERIFY(!list->isReading());
-        QCOMPARE(list->searchBox()->text(), QStringLiteral("e"));
+        QTRY_VERIFY(!feed(list).isReading());
+        QCOMPARE(searchBox(list)->text(), QStringLiteral("e"));
     }
 
     // A library that cannot be read lists no rows; its menu still opens, with
@@ -198,11 +207,11 @@ class TestListMenu : public QObject {
         damaged.write(QByteArray(4096, 'x'));
         damaged.close();
         list = f->open();
-        menu = list->listMenu();
-        QCOMPARE(list->recordModel()->rowCount(), 0);
-        QVERIFY(list->statusLabel()->text().startsWith(QStringLiteral("无法读取文本库")));
-        const QPoint at = list->recordList()->viewport()->rect().center();
-        QTest::mouseClick(list->recordList()->viewport(), Qt::RightButton, {}, at);
+        menu = listMenu(list);
+        QCOMPARE(recordModel(list)->rowCount(), 0);
+        QVERIFY(statusLabel(list)->text().startsWith(QStringLiteral("无法读取文本库")));
+        const QPoint at = recordList(list)->viewport()->rect().center();
+        QTest::mouseClick(recordList(list)->viewport(), Qt::RightButton, {}, at);
         QTRY_VERIFY(menu->isVisible());
         for (QAction *action : menu->actions())
             QCOMPARE(action->isEnabled(),
@@ -231,10 +240,10 @@ class TestListMenu : public QObject {
         f->env.answers = {false, true};
         menu->clearLibrary->trigger();
         QCOMPARE(f->env.boxes.last(), QStringLiteral("Vemo文本收集器|是否清空所在记录，该操作不可恢复"));
-        QCOMPARE(f->sql("SELECT count(*) FROM VBcode") + QString::number(list->filter().rowCount()),
+        QCOMPARE(f->sql("SELECT count(*) FROM VBcode") + QString::number(rowsOf(list).rowCount()),
                  QStringLiteral("52"));
         menu->clearLibrary->trigger();
-        QCOMPARE(f->sql("SELECT group_concat(ID) FROM VBcode") + QString::number(list->filter().rowCount()),
+        QCOMPARE(f->sql("SELECT group_concat(ID) FROM VBcode") + QString::number(rowsOf(list).rowCount()),
                  QStringLiteral("00"));
         QVERIFY(!list->isHeld());
     }

@@ -9,15 +9,15 @@ class TestQuickList : public QObject {
     std::unique_ptr<ListFixture> f;
     QuickListWindow *list = nullptr;
 
-    QWidget *rows() const { return list->recordList()->viewport(); }
+    QWidget *rows() const { return recordList(list)->viewport(); }
     QPoint cell(int row, int column) const {
-        return list->recordList()->visualRect(list->recordModel()->index(row, column)).center();
+        return recordList(list)->visualRect(recordModel(list)->index(row, column)).center();
     }
     void hover(int row, int column) { QTest::mouseMove(rows(), cell(row, column)); }
     QStringList titles() const {
         QStringList all;
-        for (int row = 0; row < list->filter().rowCount(); ++row)
-            all << list->filter().text(row, col::Title);
+        for (int row = 0; row < rowsOf(list).rowCount(); ++row)
+            all << rowsOf(list).text(row, col::Title);
         return all;
     }
     void click(int row, int column) { QTest::mouseClick(rows(), Qt::LeftButton, {}, cell(row, column)); }
@@ -35,22 +35,22 @@ class TestQuickList : public QObject {
         QCOMPARE(f->shown(0, col::Number) + f->shown(1, col::Number), QStringLiteral("最近一次001"));
         // "最近一次" is drawn whole in its column.
         QStyleOptionViewItem option;
-        option.initFrom(list->recordList());
-        const QModelIndex lastUsedCell = list->recordModel()->index(0, col::Number);
-        QVERIFY(list->recordList()->itemDelegate()->sizeHint(option, lastUsedCell).width() <=
-                list->recordList()->columnWidth(col::Number));
+        option.initFrom(recordList(list));
+        const QModelIndex lastUsedCell = recordModel(list)->index(0, col::Number);
+        QVERIFY(recordList(list)->itemDelegate()->sizeHint(option, lastUsedCell).width() <=
+                recordList(list)->columnWidth(col::Number));
         QCOMPARE(f->shown(0, col::Title, Qt::ForegroundRole), QColor(LastUsedColour).name());
         QCOMPARE(f->shown(1, col::Title, Qt::ForegroundRole), QColor(SpecialColour).name());
-        auto *categories = list->categoryModel();
+        auto *categories = categoryModel(list);
         QCOMPARE(categories->names(), (QStringList{"常用", "SQL", "邮件", "签名", "其他"}));
         QCOMPARE(categories->highlighted(), 0);
-        list->showCategory(1);
+        showCategory(list, 1);
         QCOMPARE(categories->highlighted(), 1);
         QCOMPARE(f->shown(2, col::Title), QStringLiteral("更新一行"));
         // A search highlights no category; clearing it goes back to "常用".
-        list->searchBox()->setText(QStringLiteral("UPDATE"));
+        searchBox(list)->setText(QStringLiteral("UPDATE"));
         QCOMPARE(categories->highlighted(), -1);
-        list->searchBox()->clear();
+        searchBox(list)->clear();
         QCOMPARE(categories->highlighted(), 0);
         QCOMPARE(f->shown(2, col::Title), QStringLiteral("客户's 回复"));
     }
@@ -65,8 +65,8 @@ class TestQuickList : public QObject {
         QVERIFY(list->isVisible() && f->settings.value(setting::LastUsedEntry).isEmpty());
         QFile::remove(f->store.path());
         list = f->open();
-        QCOMPARE(list->recordModel()->rowCount(), 0);
-        QCOMPARE(list->statusLabel()->text(), QStringLiteral("缺少Vbcode.mb文件"));
+        QCOMPARE(recordModel(list)->rowCount(), 0);
+        QCOMPARE(statusLabel(list)->text(), QStringLiteral("缺少Vbcode.mb文件"));
     }
 
     void clickModes_data() {
@@ -89,7 +89,7 @@ class TestQuickList : public QObject {
         QSignalSpy chosen(list, &QuickListWindow::entryChosen);
         click(1, col::Title);
         if (runsOn != 1) {
-            QCOMPARE(list->selectedRow(), 1);
+            QCOMPARE(selectedRow(list), 1);
             QTest::mouseDClick(rows(), Qt::LeftButton, {}, cell(1, col::Title));
             QTest::mouseRelease(rows(), Qt::LeftButton, {}, cell(1, col::Title)); // QtTest leaves it held
         }
@@ -98,7 +98,7 @@ class TestQuickList : public QObject {
         QCOMPARE(chosen.value(0).value(0).toString(), ran && closes ? text : QString());
         QCOMPARE(list->isVisible(), !(ran && closes));
         QCOMPARE(QGuiApplication::clipboard()->text(), copies ? text : QStringLiteral("before"));
-        QCOMPARE(list->statusLabel()->text() == QStringLiteral("当前点击的内容已复制"), copies);
+        QCOMPARE(statusLabel(list)->text() == QStringLiteral("当前点击的内容已复制"), copies);
         QTRY_COMPARE(f->settings.value(setting::LastUsedEntry),
                      ran ? lastUsed({"客户's 回复", text, "", "常用", "邮件", "2", "详"}) : QString());
     }
@@ -107,22 +107,23 @@ class TestQuickList : public QObject {
         list = f->open();
         // A click on "详" brings up that row's balloon, its title drawn whole.
         hover(1, col::Detail);
-        QTRY_VERIFY(list->balloon() && list->balloon()->isVisible());
+        QTRY_VERIFY(balloon(list) && balloon(list)->isVisible());
         click(1, col::Detail);
-        QTRY_VERIFY(list->balloon() && list->balloon()->isVisible());
-        list->balloon()->grab();
-        QCOMPARE(list->balloon()->drawnTitle(), QStringLiteral("客户's 回复"));
+        QTRY_VERIFY(balloon(list) && balloon(list)->isVisible());
+        balloon(list)->grab();
+        QCOMPARE(balloon(list)->drawnTitle(), QStringLiteral("客户's 回复"));
         // Moving on to another row while it is up shows that row's balloon at once.
         hover(0, col::Detail);
-        QVERIFY(list->balloon()->isVisible());
-        QCOMPARE(list->balloon()->title(), QStringLiteral("★★　查询全部"));
+        QVERIFY(balloon(list)->isVisible());
+        QCOMPARE(balloon(list)->title(), QStringLiteral("★★　查询全部"));
 
         // While something holds the list, hovering does nothing.
-        list->showCategory(1); // "SQL": two rows
+        showCategory(list, 1); // "SQL": two rows
         const auto hold = list->keepOpen();
-        QVERIFY(!list->balloon());
+        QVERIFY(!balloon(list)->isVisible());
         hover(1, col::Title);
-        QVERIFY(list->selectedRow() == 0 && !list->balloon());
+        QTest::qWait(150);
+        QVERIFY(selectedRow(list) == 0 && !balloon(list)->isVisible());
     }
 
     // What is typed while the library is still being read waits for it: the
@@ -130,27 +131,27 @@ class TestQuickList : public QObject {
     // keys pressed meanwhile lead to.
     void typingWhileReading() {
         list = f->open();
-        QTest::keyClicks(list->searchBox(), QStringLiteral("e"));
+        QTest::keyClicks(searchBox(list), QStringLiteral("e"));
         const QStringList typedAfter = titles();
         QVERIFY(typedAfter.size() > 2);
-        const QString secondText = list->filter().text(1, col::Text);
+        const QString secondText = rowsOf(list).text(1, col::Text);
 
         GatedLoader loader(f->store);
         f->list = std::make_unique<QuickListWindow>(f->settings, f->store, loader);
         list = f->list.get();
         list->show();
-        QTRY_VERIFY(list->filter().rowCount() > 0);
-        QVERIFY(list->isReading() && !list->records().isComplete());
+        QTRY_VERIFY(rowsOf(list).rowCount() > 0);
+        QVERIFY(feed(list).isReading() && !rowsOf(list).table().isComplete());
         const QStringList firstScreen = titles();
         QCOMPARE(firstScreen, (QStringList{"★★　查询全部", "客户's 回复"}));
         QSignalSpy chosen(list, &QuickListWindow::entryChosen);
-        QTest::keyClicks(list->searchBox(), QStringLiteral("e"));
-        QTest::keyClick(list->searchBox(), Qt::Key_Down);
-        QTest::keyClick(list->searchBox(), Qt::Key_Return);
+        QTest::keyClicks(searchBox(list), QStringLiteral("e"));
+        QTest::keyClick(searchBox(list), Qt::Key_Down);
+        QTest::keyClick(searchBox(list), Qt::Key_Return);
         QCOMPARE(titles(), firstScreen);
         QVERIFY(chosen.isEmpty() && list->isVisible());
         loader.gate.release();
-        QTRY_VERIFY(!list->isReading());
+        QTRY_VERIFY(!feed(list).isReading());
         QCOMPARE(titles(), typedAfter);
         QCOMPARE(chosen.size(), 1);
         QCOMPARE(chosen.value(0).value(0).toString(), secondText);
@@ -162,12 +163,12 @@ class TestQuickList : public QObject {
         list = f->open();
         f->list = std::make_unique<QuickListWindow>(f->settings, f->store, f->loader);
         list = f->list.get();
-        QVERIFY(!list->isReading() && list->records().size() == 5);
+        QVERIFY(!feed(list).isReading() && rowsOf(list).table().size() == 5);
         f->sql("UPDATE VBcode SET CodeName = '别处改过' WHERE ID = 2");
         f->list = std::make_unique<QuickListWindow>(f->settings, f->store, f->loader);
         list = f->list.get();
         list->show();
-        QVERIFY(list->isReading());
+        QVERIFY(feed(list).isReading());
         QTRY_COMPARE(titles().value(1), QStringLiteral("别处改过"));
         QVERIFY(f->waitForRecords());
         QCOMPARE(titles().value(1), QStringLiteral("别处改过"));
@@ -177,7 +178,7 @@ class TestQuickList : public QObject {
         f->loader.releaseLater(10);
         QTRY_COMPARE(released.size(), 1);
         f->list = std::make_unique<QuickListWindow>(f->settings, f->store, f->loader);
-        QVERIFY(f->list->isReading());
+        QVERIFY(feed(f->list.get()).isReading());
     }
 
     // A list closed while its read runs leaves the read to finish for the
@@ -186,13 +187,13 @@ class TestQuickList : public QObject {
         auto loader = std::make_unique<GatedLoader>(f->store);
         f->list = std::make_unique<QuickListWindow>(f->settings, f->store, *loader);
         f->list->show();
-        QVERIFY(f->list->isReading());
+        QVERIFY(feed(f->list.get()).isReading());
         QTRY_VERIFY(loader->isReading());
         f->list.reset();
         loader->gate.release();
         QTRY_VERIFY(!loader->isReading());
         f->list = std::make_unique<QuickListWindow>(f->settings, f->store, *loader);
-        QVERIFY(!f->list->isReading() && f->list->records().isComplete());
+        QVERIFY(!feed(f->list.get()).isReading() && rowsOf(f->list.get()).table().isComplete());
         f->list.reset();
         loader->start();
         QVERIFY(loader->isReading());
@@ -205,13 +206,13 @@ class TestQuickList : public QObject {
         GatedLoader loader(f->store);
         f->list = std::make_unique<QuickListWindow>(f->settings, f->store, loader);
         list = f->list.get();
-        QVERIFY(list->records().isEmpty() && list->filter().rowCount() == 0);
+        QVERIFY(rowsOf(list).table().isEmpty() && rowsOf(list).rowCount() == 0);
         list->show();
-        QTest::keyClicks(list->searchBox(), QStringLiteral("UPD"));
-        QTest::keyClick(list->searchBox(), Qt::Key_Return);
-        QCOMPARE(list->searchBox()->text(), QStringLiteral("UPD"));
+        QTest::keyClicks(searchBox(list), QStringLiteral("UPD"));
+        QTest::keyClick(searchBox(list), Qt::Key_Return);
+        QCOMPARE(searchBox(list)->text(), QStringLiteral("UPD"));
         QSignalSpy chosen(list, &QuickListWindow::entryChosen);
-        QTRY_VERIFY(list->filter().rowCount() > 0);
+        QTRY_VERIFY(rowsOf(list).rowCount() > 0);
         QVERIFY(chosen.isEmpty());
         loader.gate.release();
         QTRY_COMPARE(chosen.size(), 1);
@@ -226,16 +227,16 @@ class TestQuickList : public QObject {
         f->list = std::make_unique<QuickListWindow>(f->settings, f->store, loader);
         list = f->list.get();
         list->show();
-        QTRY_VERIFY(list->filter().rowCount() > 1);
-        const QString status = list->statusLabel()->text();
-        QTest::keyClicks(list->searchBox(), QStringLiteral("UPDATE"));
-        QCOMPARE(list->statusLabel()->text(), QStringLiteral("正在读取文本库，请稍候…"));
+        QTRY_VERIFY(rowsOf(list).rowCount() > 1);
+        const QString status = statusLabel(list)->text();
+        QTest::keyClicks(searchBox(list), QStringLiteral("UPDATE"));
+        QCOMPARE(statusLabel(list)->text(), QStringLiteral("正在读取文本库，请稍候…"));
         QSignalSpy chosen(list, &QuickListWindow::entryChosen);
         click(1, col::Title);
         QCOMPARE(chosen.size(), 0);
         loader.gate.release();
-        QTRY_VERIFY(!list->isReading());
-        QCOMPARE(list->statusLabel()->text(), status);
+        QTRY_VERIFY(!feed(list).isReading());
+        QCOMPARE(statusLabel(list)->text(), status);
         QCOMPARE(titles(), QStringList{"更新一行"});
     }
 
@@ -261,16 +262,16 @@ class TestQuickList : public QObject {
         f->list = std::make_unique<QuickListWindow>(f->settings, f->store, loader);
         list = f->list.get();
         list->show();
-        QTRY_VERIFY(list->filter().rowCount() > 0);
+        QTRY_VERIFY(rowsOf(list).rowCount() > 0);
         QCOMPARE(titles(), whole.mid(0, 64));
         for (int i = 0; i < 66; ++i)
-            QTest::keyClick(list->searchBox(), Qt::Key_Down);
-        const int selected = list->selectedRow();
+            QTest::keyClick(searchBox(list), Qt::Key_Down);
+        const int selected = selectedRow(list);
         QCOMPARE(f->shown(selected, col::Title), whole.value(selected));
         loader.gate.release();
-        QTRY_VERIFY(!list->isReading());
+        QTRY_VERIFY(!feed(list).isReading());
         QCOMPARE(titles(), whole);
-        QCOMPARE(list->selectedRow(), selected);
+        QCOMPARE(selectedRow(list), selected);
 
         // Scrolled away from the selected row (the wheel moves no selection):
         // the rows on top stay on top when the whole list comes.
@@ -278,19 +279,19 @@ class TestQuickList : public QObject {
         f->list = std::make_unique<QuickListWindow>(f->settings, f->store, again);
         list = f->list.get();
         list->show();
-        QTRY_VERIFY(list->filter().rowCount() > 0);
-        list->selectRow(2);
-        QScrollBar *scroll = list->recordList()->verticalScrollBar();
+        QTRY_VERIFY(rowsOf(list).rowCount() > 0);
+        selectRow(list, 2);
+        QScrollBar *scroll = recordList(list)->verticalScrollBar();
         scroll->setValue(scroll->maximum() - 3);
         const auto topTitle = [&] {
-            return f->shown(list->recordList()->indexAt(QPoint(1, 1)).row(), col::Title);
+            return f->shown(recordList(list)->indexAt(QPoint(1, 1)).row(), col::Title);
         };
         const QString top = topTitle();
         QVERIFY(top.startsWith("common") && top != f->shown(0, col::Title));
         again.gate.release();
-        QTRY_VERIFY(!list->isReading());
+        QTRY_VERIFY(!feed(list).isReading());
         QCOMPARE(topTitle(), top);
-        QCOMPARE(list->selectedRow(), 2);
+        QCOMPARE(selectedRow(list), 2);
     }
 
     // Records that arrive while a menu, a box or the editor holds the list do
@@ -300,18 +301,18 @@ class TestQuickList : public QObject {
         f->list = std::make_unique<QuickListWindow>(f->settings, f->store, loader);
         list = f->list.get();
         list->show();
-        QTRY_VERIFY(list->filter().rowCount() > 0);
-        QTest::keyClicks(list->searchBox(), QStringLiteral("e"));
+        QTRY_VERIFY(rowsOf(list).rowCount() > 0);
+        QTest::keyClicks(searchBox(list), QStringLiteral("e"));
         const QStringList before = titles();
-        list->selectRow(1);
+        selectRow(list, 1);
         auto hold = list->keepOpen();
         loader.gate.release();
         QTRY_VERIFY(!loader.isReading());
         QTest::qWait(50);
         QCOMPARE(titles(), before);
-        QCOMPARE(list->selectedRow(), 1);
+        QCOMPARE(selectedRow(list), 1);
         hold.reset();
-        QTRY_VERIFY(!list->isReading());
+        QTRY_VERIFY(!feed(list).isReading());
         QVERIFY(titles() != before);
     }
 

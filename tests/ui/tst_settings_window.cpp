@@ -1,4 +1,5 @@
 // The settings window: what it writes back on closing, and what its system boxes ask for.
+#include "Parts.h"
 #include "Program.h"
 #include "WindowTest.h"
 #include "settings/SettingsWindow.h"
@@ -40,7 +41,7 @@ class TestSettingsWindow : public QObject {
         settings.setValue(setting::ListClickMode, QStringLiteral("三击执行"));
         SettingsWindow window(settings);
         window.load();
-        QCOMPARE(window.clickModeBox()->currentText(), QStringLiteral("三击执行"));
+        QCOMPARE(part<QComboBox>(&window, "clickModeBox")->currentText(), QStringLiteral("三击执行"));
         window.close();
         QCOMPARE(stored("列表执行方式"), QStringLiteral("三击执行"));
     }

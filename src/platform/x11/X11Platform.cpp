@@ -11,6 +11,7 @@
 #include <X11/extensions/XInput2.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
+#include <algorithm>
 #include <malloc.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
@@ -237,13 +238,28 @@ class X11Platform final : public Platform {
             }
         };
         takePending();
+        // No other client's request (a synthetic key's release, say) comes
+        // between the end of the hold and the replay.
+        XGrabServer(m_display);
         XUngrabKeyboard(m_display, CurrentTime);
         takePending();
         m_holdingKeys = false;
         // The keys typed meanwhile go to the window with the focus now, as
-        // typed: presses, and the releases of the keys pressed meanwhile.
-        for (const auto &[keycode, press] : m_keptKeys)
+        // typed: presses, and the releases of the keys pressed meanwhile. A
+        // key still down (its release comes later, to the window) may be down
+        // on the very device the replay uses, when it was typed by XTest too:
+        // the server swallows a second press of a key that is down, so the
+        // key is let go first and its press then counts.
+        for (std::size_t i = 0; i < m_keptKeys.size(); ++i) {
+            const auto [keycode, press] = m_keptKeys[i];
+            const bool stillDown =
+                press && std::none_of(m_keptKeys.begin() + i + 1, m_keptKeys.end(),
+                                      [code = keycode](const auto &kept) { return kept.first == code; });
+            if (stillDown)
+                XTestFakeKeyEvent(m_display, keycode, False, CurrentTime);
             XTestFakeKeyEvent(m_display, keycode, press ? True : False, CurrentTime);
+        }
+        XUngrabServer(m_display);
         m_keptKeys.clear();
         m_pressedWhileHeld.clear();
         XFlush(m_display);

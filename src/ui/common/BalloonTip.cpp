@@ -34,98 +34,6 @@ constexpr int CursorGap = 20; // below the pointer's hot spot, clear of the arro
 // cut before layout so nobody pays for laying out megabytes.
 constexpr int MaxLaidOutChars = 10000;
 
-// Every live tip window, so one application-wide filter can hand the mouse
-// events of the watched windows (and of their child widgets, such as a list's
-// viewport) to the tips. A filter per watched window would be installed while
-// that window's own filters run when a caller recreates the tip from a mouse
-// handler, which Qt does not cope with.
-class TipWatcher : public QObject {
-  public:
-    static TipWatcher *instance() {
-        if (!s_instance && QCoreApplication::instance()) {
-            s_instance = new TipWatcher(QCoreApplication::instance());
-            QCoreApplication::instance()->installEventFilter(s_instance);
-        }
-        return s_instance;
-    }
-    // Without creating one (a window going away while the application ends).
-    static TipWatcher *existing() { return s_instance; }
-
-    QList<QPointer<BalloonTipWindow>> tips;
-    QPoint lastPos;
-    bool havePos = false;
-
-    QPoint pointerPos() const { return havePos ? lastPos : QCursor::pos(); }
-
-  protected:
-    bool eventFilter(QObject *watched, QEvent *event) override {
-        switch (event->type()) {
-        case QEvent::MouseMove:
-            lastPos = static_cast<QMouseEvent *>(event)->globalPosition().toPoint();
-            havePos = true;
-            break;
-        case QEvent::Enter:
-            lastPos = static_cast<QEnterEvent *>(event)->globalPosition().toPoint();
-            havePos = true;
-            break;
-        case QEvent::HoverMove:
-        case QEvent::Leave:
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::Wheel:
-        case QEvent::Hide:
-            break;
-        default:
-            return false;
-        }
-        if (tips.isEmpty() || !watched->isWidgetType())
-            return false;
-        auto *widget = static_cast<QWidget *>(watched);
-        const auto snapshot = tips;
-        for (const auto &tip : snapshot) {
-            if (tip)
-                tip->toolEvent(widget, event);
-        }
-        return false;
-    }
-
-  private:
-    using QObject::QObject;
-    static inline QPointer<TipWatcher> s_instance;
-};
-
-// A tip that was up when its owner let go of it stays up until the current
-// event has been handled: the quick list replaces its balloon on every mouse
-// move, and a Create on the same window right away takes the shown tip over
-// instead of the balloon vanishing and coming back with each pixel.
-QPointer<BalloonTipWindow> s_handoff;
-quint64 s_handoffSerial = 0;
-
-void releaseTipWindow(BalloonTipWindow *tip) {
-    if (!tip)
-        return;
-    if (!QCoreApplication::instance())
-        return; // the widgets went with the application
-    QWidget *tool = tip->tool();
-    if (tip->isVisible() && tool && tool->isVisible() && TipWatcher::instance()) {
-        if (s_handoff && s_handoff != tip)
-            delete s_handoff.data();
-        s_handoff = tip;
-        const quint64 serial = ++s_handoffSerial;
-        QTimer::singleShot(0, TipWatcher::instance(), [serial] {
-            if (serial == s_handoffSerial && s_handoff) {
-                BalloonTipWindow *left = s_handoff;
-                s_handoff = nullptr;
-                delete left;
-            }
-        });
-        return;
-    }
-    if (s_handoff == tip)
-        s_handoff = nullptr;
-    delete tip;
-}
-
 // What the tip shows: CR LF and lone CR or LF end lines; other control
 // characters would show as boxes.
 QString displayText(const QString &text) {
@@ -150,27 +58,38 @@ QColor mix(const QColor &a, const QColor &b, double amountOfA) {
 } // namespace
 
 BalloonTipWindow::BalloonTipWindow(QWidget *tool, const QString &title, const QString &text, int delayMs)
-    : QWidget(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowTransparentForInput |
-                           Qt::WindowDoesNotAcceptFocus),
+    : QWidget(tool, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowTransparentForInput |
+                        Qt::WindowDoesNotAcceptFocus),
       m_tool(tool), m_title(title), m_text(text), m_delayMs(delayMs) {
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setAttribute(Qt::WA_TranslucentBackground);
     setFocusPolicy(Qt::NoFocus);
     setFont(QToolTip::font());
-    if (m_tool) {
-        connect(m_tool.data(), &QObject::destroyed, this, [this] {
-            m_delay.stop();
-            popDown(false);
-        });
-    }
-    if (TipWatcher *watcher = TipWatcher::instance())
-        watcher->tips.append(this);
+    if (m_tool)
+        m_tool->installEventFilter(this);
 }
 
-BalloonTipWindow::~BalloonTipWindow() {
-    if (TipWatcher *watcher = TipWatcher::existing())
-        watcher->tips.removeAll(QPointer<BalloonTipWindow>(this));
+BalloonTipWindow::~BalloonTipWindow() = default;
+
+void BalloonTipWindow::showContent(const QString &title, const QString &text, int delayMs) {
+    const bool same = isVisible() && title == m_title && text == m_text;
+    setContent(title, text, delayMs);
+    // Up already: the same content keeps its place and its remaining time;
+    // a new one points at the pointer and gets the whole visible time.
+    if (isVisible()) {
+        if (!same)
+            popUp(m_pointer.isNull() ? QCursor::pos() : m_pointer);
+    } else {
+        armIfUnderMouse();
+    }
+}
+
+void BalloonTipWindow::withdraw() {
+    m_delay.stop();
+    setContent(QString(), QString(), 0);
+    popDown(false);
+    m_dismissed = false;
 }
 
 void BalloonTipWindow::setContent(const QString &title, const QString &text, int delayMs) {
@@ -205,17 +124,25 @@ void BalloonTipWindow::armIfUnderMouse() {
     m_delay.start(std::max(0, m_delayMs), this);
 }
 
-void BalloonTipWindow::toolEvent(QWidget *receiver, QEvent *event) {
-    if (!m_tool || (receiver != m_tool && !m_tool->isAncestorOf(receiver)))
-        return;
+bool BalloonTipWindow::eventFilter(QObject *watched, QEvent *event) {
+    if (watched != m_tool)
+        return false;
+    switch (event->type()) {
+    case QEvent::MouseMove:
+        m_pointer = static_cast<QMouseEvent *>(event)->globalPosition().toPoint();
+        break;
+    case QEvent::Enter:
+        m_pointer = static_cast<QEnterEvent *>(event)->globalPosition().toPoint();
+        break;
+    default:
+        break;
+    }
     switch (event->type()) {
     case QEvent::Leave:
     case QEvent::Hide:
-        if (receiver == m_tool) {
-            m_delay.stop();
-            popDown(false);
-            m_dismissed = false;
-        }
+        m_delay.stop();
+        popDown(false);
+        m_dismissed = false;
         break;
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
@@ -232,21 +159,20 @@ void BalloonTipWindow::toolEvent(QWidget *receiver, QEvent *event) {
         // (events that repeat the pointer's place are no move).
         if (m_dismissed && QCursor::pos() != m_dismissedAt)
             m_dismissed = false;
-        if (!isVisible() && !m_dismissed)
+        if (!isVisible() && !m_dismissed && !m_text.isEmpty())
             m_delay.start(std::max(0, m_delayMs), this);
         break;
     default:
         break;
     }
+    return false;
 }
 
 void BalloonTipWindow::timerEvent(QTimerEvent *event) {
     if (event->timerId() == m_delay.timerId()) {
         m_delay.stop();
-        if (toolUnderMouse() && !m_dismissed) {
-            TipWatcher *watcher = TipWatcher::instance();
-            popUp(watcher ? watcher->pointerPos() : QCursor::pos());
-        }
+        if (toolUnderMouse() && !m_dismissed)
+            popUp(m_pointer.isNull() ? QCursor::pos() : m_pointer);
     } else if (event->timerId() == m_pop.timerId()) {
         popDown(true);
     } else {
@@ -447,28 +373,4 @@ void BalloonTipWindow::paintEvent(QPaintEvent *) {
             line.draw(&p, textOrigin);
         }
     }
-}
-
-BalloonTip::BalloonTip(QWidget *tool, const QString &title, const QString &text, int delayMs) {
-    if (!QCoreApplication::instance())
-        return;
-    if (tool && s_handoff && s_handoff->tool() == tool && s_handoff->isVisible() && tool->isVisible() &&
-        tool->underMouse()) {
-        BalloonTipWindow *window = s_handoff;
-        s_handoff = nullptr;
-        const bool same = window->title() == title && window->text() == text;
-        window->setContent(title, text, delayMs);
-        // The same content keeps its place and its remaining time; a new one
-        // points at the pointer and gets the whole visible time.
-        if (!same)
-            window->popUp(TipWatcher::instance()->pointerPos());
-        m_window = window;
-        return;
-    }
-    m_window = new BalloonTipWindow(tool, title, text, delayMs);
-    m_window->armIfUnderMouse();
-}
-
-BalloonTip::~BalloonTip() {
-    releaseTipWindow(m_window);
 }

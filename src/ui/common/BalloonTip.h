@@ -1,8 +1,9 @@
 // A balloon with the information icon, a title and a text, attached to one
-// widget (the quick list's rows). It shows when the pointer rests on the
-// widget for the delay and hides after five seconds, when the pointer leaves,
-// on a click, or when the widget hides; hidden by a click or by its time, it
-// comes back once the pointer moves on and rests again.
+// widget (the quick list's rows), which keeps one for its life and changes its
+// content. It shows when the pointer rests on the widget for the delay and
+// hides after five seconds, when the pointer leaves, on a click, or when the
+// widget hides; hidden by a click or by its time, it comes back once the
+// pointer moves on and rests again.
 #pragma once
 
 #include <QBasicTimer>
@@ -13,20 +14,25 @@
 
 class QPainterPath;
 
-// The balloon window itself: a small top-level window that never takes the
-// focus or the mouse. Its text is laid out only when it shows.
+// A small top-level window that never takes the focus or the mouse, owned by
+// its widget (the tool). Its text is laid out only when it shows.
 class BalloonTipWindow : public QWidget {
     Q_OBJECT
   public:
-    BalloonTipWindow(QWidget *tool, const QString &title, const QString &text, int delayMs);
+    explicit BalloonTipWindow(QWidget *tool, const QString &title = {}, const QString &text = {},
+                              int delayMs = 0);
     ~BalloonTipWindow() override;
+
+    // Shows another content: at once when the balloon is up (pointing at the
+    // pointer when the content differs), else after the delay of resting.
+    void showContent(const QString &title, const QString &text, int delayMs);
+    // Hides and forgets the content until the next one, which starts afresh
+    // (a click's dismissal included).
+    void withdraw();
 
     QString title() const { return m_title; }
     QString text() const { return m_text; }
-    int delayTime() const { return m_delayMs; }
     QWidget *tool() const { return m_tool; }
-    // Whether the text had to be cut to fit on the screen at the last showing.
-    bool isTruncated() const { return m_truncated; }
     // The title as the last painting drew it (cut with an ellipsis when it did not fit).
     QString drawnTitle() const { return m_drawnTitle; }
 
@@ -38,10 +44,10 @@ class BalloonTipWindow : public QWidget {
     void popDown(bool dismiss);
     // Arms the delay when the pointer is over the tool right now.
     void armIfUnderMouse();
-    // Mouse and visibility events of the tool and its child widgets.
-    void toolEvent(QWidget *receiver, QEvent *event);
 
   protected:
+    // The mouse and visibility events of the tool.
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void paintEvent(QPaintEvent *) override;
     void timerEvent(QTimerEvent *event) override;
 
@@ -82,22 +88,6 @@ class BalloonTipWindow : public QWidget {
     bool m_stemUp = true;
     bool m_stemAtLeft = true;
     QPoint m_lastCursor; // where the balloon last pointed
+    QPoint m_pointer;    // where the pointer last moved over the tool
     QString m_drawnTitle;
-};
-
-// The owner's handle on one balloon: made for a row, replaced for the next.
-// A balloon that is up when its handle goes is taken over by the next handle
-// made for the same widget within the same event, so moving along a row
-// never makes it flicker.
-class BalloonTip {
-  public:
-    BalloonTip(QWidget *tool, const QString &title, const QString &text, int delayMs);
-    ~BalloonTip();
-    BalloonTip(const BalloonTip &) = delete;
-    BalloonTip &operator=(const BalloonTip &) = delete;
-
-    BalloonTipWindow *window() const { return m_window; }
-
-  private:
-    QPointer<BalloonTipWindow> m_window;
 };

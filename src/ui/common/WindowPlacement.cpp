@@ -5,9 +5,12 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QScreen>
+#include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
+#include <functional>
+#include <utility>
 
 namespace twips {
 
@@ -83,7 +86,54 @@ class Drag final : public QObject {
     QPoint m_origin;
 };
 
+// Keeps a window standing left of an anchor's outer place while the window
+// manager frames it: each change of its outer size moves it again.
+class LeftOf final : public QObject {
+  public:
+    LeftOf(QWidget *window, const QWidget *anchor, std::function<void()> fitFirst)
+        : QObject(window), m_window(window), m_left(twips::left(anchor)), m_top(twips::top(anchor)),
+          m_fitFirst(std::move(fitFirst)) {
+        apply();
+        window->installEventFilter(this);
+        QTimer::singleShot(1000, this, [this] {
+            if (m_window->frameGeometry().size() != m_size)
+                apply();
+            deleteLater();
+        });
+    }
+
+  protected:
+    bool eventFilter(QObject *, QEvent *event) override {
+        if ((event->type() == QEvent::Move || event->type() == QEvent::Resize) &&
+            m_window->frameGeometry().size() != m_size)
+            apply();
+        return false;
+    }
+
+  private:
+    void apply() {
+        if (m_fitFirst)
+            m_fitFirst();
+        m_size = m_window->frameGeometry().size();
+        twips::move(m_window, m_left - twips::width(m_window), m_top);
+        keepOnScreen(m_window);
+    }
+
+    QWidget *m_window;
+    int m_left;
+    int m_top;
+    std::function<void()> m_fitFirst;
+    QSize m_size;
+};
+
 } // namespace
+
+void standLeftOf(QWidget *window, const QWidget *anchor, std::function<void()> fitFirst) {
+    // A newer placement replaces one still correcting itself.
+    const QString name = QStringLiteral("placement::standLeftOf");
+    qDeleteAll(window->findChildren<QObject *>(name, Qt::FindDirectChildrenOnly));
+    (new LeftOf(window, anchor, std::move(fitFirst)))->setObjectName(name);
+}
 
 void startDrag(QWidget *window, QPoint pressedAt) {
     if (!window || Drag::current())
@@ -145,6 +195,20 @@ void keepOnScreen(QWidget *form) {
     if (top < 0)
         top = 0;
     twips::move(form, left + originX, top + originY);
+}
+
+void keepInside(QWidget *window, const QRect &area) {
+    QRect frame = window->frameGeometry();
+    if (frame.bottom() > area.bottom())
+        frame.moveBottom(area.bottom());
+    if (frame.right() > area.right())
+        frame.moveRight(area.right());
+    if (frame.top() < area.top())
+        frame.moveTop(area.top());
+    if (frame.left() < area.left())
+        frame.moveLeft(area.left());
+    if (frame.topLeft() != window->frameGeometry().topLeft())
+        window->move(window->pos() + frame.topLeft() - window->frameGeometry().topLeft());
 }
 
 void restore(QWidget *form, int left, int top) {

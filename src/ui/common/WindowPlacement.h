@@ -7,6 +7,8 @@
 #include <QPoint>
 #include <QRect>
 
+#include <functional>
+
 class QWidget;
 
 namespace twips {
@@ -42,6 +44,15 @@ void keepOnScreen(QWidget *window);
 // screens' range before anything is computed from it, then the window is
 // pulled wholly onto a screen.
 void restore(QWidget *window, int left, int top);
+// Stands the window immediately to the left of the anchor, top edges level
+// (a hidden anchor's place counts all the same), pulled onto the screen. The
+// window manager reports the frame only after the window is shown: the place
+// is corrected whenever the outer size changes during the next second;
+// fitFirst, if given, runs before each placement (to shrink the window to its
+// screen, say).
+void standLeftOf(QWidget *window, const QWidget *anchor, std::function<void()> fitFirst = {});
+// Moves the window so that its outer frame lies inside the area.
+void keepInside(QWidget *window, const QRect &area);
 // Centres the window on the screen under the pointer.
 void centerOnScreen(QWidget *window);
 // Keeps the window above all normal windows.

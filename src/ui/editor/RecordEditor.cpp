@@ -120,21 +120,27 @@ void RecordEditor::buildControls() {
     m_groupBox->setFont(fonts::song(10.5));
     m_actionCaption = label(this, QStringLiteral("文本框双击"));
     m_doubleClickBox = editableCombo(this);
+    m_doubleClickBox->setObjectName(QStringLiteral("doubleClickBox"));
     m_doubleClickBox->setFont(fonts::song(10.5));
     m_titleCaption = label(this, QStringLiteral("文本标题"));
     m_titleBox = new QLineEdit(this);
+    m_titleBox->setObjectName(QStringLiteral("titleBox"));
     m_commonBox = new QCheckBox(QStringLiteral("常用"), this);
     m_commonBox->setBackgroundRole(QPalette::Window); // white; a button's own role is grey
     m_commonBox->setAutoFillBackground(true);
     m_deleteButton = new QPushButton(QStringLiteral("删除"), this);
+    m_deleteButton->setObjectName(QStringLiteral("deleteButton"));
     m_updateButton = new QPushButton(QStringLiteral("更新"), this);
+    m_updateButton->setObjectName(QStringLiteral("updateButton"));
     m_addButton = new QPushButton(QStringLiteral("新增"), this);
+    m_addButton->setObjectName(QStringLiteral("addButton"));
     {
         QPalette p = m_addButton->palette();
         p.setColor(QPalette::Button, QColor(255, 192, 192));
         m_addButton->setPalette(p);
     }
     m_textBox = new QPlainTextEdit(this);
+    m_textBox->setObjectName(QStringLiteral("textBox"));
     m_textBox->setLineWrapMode(QPlainTextEdit::NoWrap); // both scroll bars
     m_textBox->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_textBox->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -198,18 +204,20 @@ void RecordEditor::closeEvent(QCloseEvent *event) {
 }
 
 void RecordEditor::setAddMode(bool add) {
+    m_adding = add;
     m_addButton->setVisible(add);
     m_updateButton->setVisible(!add);
     m_deleteButton->setVisible(!add);
 }
 
 bool RecordEditor::isAddMode() const {
-    return !m_addButton->isHidden();
+    return m_adding;
 }
 
 void RecordEditor::proposeNew(const QString &text) {
     setAddMode(true);
-    m_idValue->setText(QStringLiteral("%1").arg(LibraryStore::newKey(), 8, 10, QLatin1Char('0')));
+    m_id = LibraryStore::newKey();
+    m_idValue->setText(QStringLiteral("%1").arg(m_id, 8, 10, QLatin1Char('0')));
     setText(text);
     m_titleBox->setText(textrules::proposeTitle(text));
     m_category = textrules::proposeCategory(text);
@@ -217,6 +225,7 @@ void RecordEditor::proposeNew(const QString &text) {
 
 void RecordEditor::showRecord(const Record &record) {
     setAddMode(false);
+    m_id = record.id;
     m_idValue->setText(QString::number(record.id));
     m_titleBox->setText(record.title);
     setText(record.text);
@@ -237,13 +246,8 @@ QString RecordEditor::text() const {
 }
 
 Record RecordEditor::record() const {
-    return Record{LibraryStore::idFromCaption(m_idValue->text()).value_or(0),
-                  m_groupBox->currentText(),
-                  m_category,
-                  m_titleBox->text(),
-                  text(),
-                  QString(),
-                  m_commonBox->isChecked()};
+    return Record{m_id,      m_groupBox->currentText(), m_category, m_titleBox->text(), text(),
+                  QString(), m_commonBox->isChecked()};
 }
 
 void RecordEditor::add() {
@@ -263,13 +267,12 @@ void RecordEditor::add() {
 }
 
 void RecordEditor::remove() {
-    const qint64 id = LibraryStore::idFromCaption(m_idValue->text()).value_or(0);
-    if (id <= 0)
+    if (m_adding || m_id <= 0)
         return;
     if (!messages::ask(this, QStringLiteral("是否删除当前记录")))
         return;
     m_deleteButton->setVisible(false);
-    if (const auto removed = m_library.remove(id); !removed) {
+    if (const auto removed = m_library.remove(m_id); !removed) {
         m_deleteButton->setVisible(true);
         messages::notice(this, QStringLiteral("删除失败：") + messages::describe(removed.error()));
         return;
@@ -279,8 +282,7 @@ void RecordEditor::remove() {
 }
 
 void RecordEditor::update() {
-    const qint64 id = LibraryStore::idFromCaption(m_idValue->text()).value_or(0);
-    if (id <= 0)
+    if (m_adding || m_id <= 0)
         return;
     if (!messages::ask(this, QStringLiteral("是否修改并保存当前记录")))
         return;
@@ -400,16 +402,12 @@ void RecordEditor::mouseDoubleClickEvent(QMouseEvent *event) {
 void RecordEditor::resizeEvent(QResizeEvent *event) {
     QWidget::resizeEvent(event);
     fitTextBox();
-    if (m_placing && frameGeometry().size() != m_placedSize)
-        applyPlacement();
 }
 
 void RecordEditor::moveEvent(QMoveEvent *event) {
     QWidget::moveEvent(event);
     // Moves arrive when the window manager frames the window; the outer size is known only then.
     fitTextBox();
-    if (m_placing && frameGeometry().size() != m_placedSize)
-        applyPlacement();
 }
 
 void RecordEditor::fitToScreen() {
@@ -427,32 +425,12 @@ void RecordEditor::fitToScreen() {
         resize(width(), std::max(room, least));
 }
 
-void RecordEditor::applyPlacement() {
-    fitToScreen();
-    m_placedSize = frameGeometry().size();
-    twips::move(this, m_anchorLeft - twips::width(this), m_anchorTop);
-    placement::keepOnScreen(this);
-}
-
 void RecordEditor::placeBeside(const QWidget *anchor) {
-    if (anchor) {
-        m_anchorLeft = twips::left(anchor);
-        m_anchorTop = twips::top(anchor);
-        applyPlacement();
-    }
+    if (anchor)
+        placement::standLeftOf(this, anchor, [this] { fitToScreen(); });
     if (isMinimized())
         showNormal();
     show();
     raise();
     activateWindow();
-    if (!anchor)
-        return;
-    // Until the frame is known the width above is the client's; correct the
-    // place once the window manager has framed the window.
-    m_placing = true;
-    QTimer::singleShot(1000, this, [this] {
-        if (frameGeometry().size() != m_placedSize)
-            applyPlacement();
-        m_placing = false;
-    });
 }

@@ -43,17 +43,6 @@ class RecordEditor : public QWidget {
     Record record() const;
     QString category() const { return m_category; }
 
-    // The controls, for tests.
-    QLineEdit *titleBox() const { return m_titleBox; }
-    QPlainTextEdit *textBox() const { return m_textBox; }
-    QComboBox *groupBox() const { return m_groupBox; }
-    QComboBox *doubleClickBox() const { return m_doubleClickBox; }
-    QCheckBox *commonBox() const { return m_commonBox; }
-    QLabel *idLabel() const { return m_idValue; }
-    QPushButton *addButton() const { return m_addButton; }
-    QPushButton *updateButton() const { return m_updateButton; }
-    QPushButton *deleteButton() const { return m_deleteButton; }
-
   protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     // The text box's own menu, with 插入字段 for the fields of a template.
@@ -74,7 +63,6 @@ class RecordEditor : public QWidget {
     void titleDoubleClicked();
     void textDoubleClicked();
     void fitTextBox();
-    void applyPlacement();
     // Shortens the window to the available height of its screen.
     void fitToScreen();
 
@@ -99,11 +87,7 @@ class RecordEditor : public QWidget {
     // The category: carried and stored, shown nowhere (the proposal's, the
     // record's own, or the one shown last).
     QString m_category;
-
-    // While a placement may still need correcting (the window manager reports
-    // the frame only after the first show): the anchor's outer place in twips.
-    bool m_placing = false;
-    int m_anchorLeft = 0;
-    int m_anchorTop = 0;
-    QSize m_placedSize;
+    // The record's key, and whether it is a new record (add) or a stored one (change).
+    qint64 m_id = 0;
+    bool m_adding = true;
 };

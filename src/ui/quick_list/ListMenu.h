@@ -1,33 +1,32 @@
 // The quick list's context menu: change, copy, delete, mark or unmark as
-// common, toggle the special mark, back up and clear the library. The menu
-// takes the record of the selected row (its ID) when it opens, and every item
-// acts on that record in the library, then brings the list's rows up to
-// date; failures say why in the status line or a box. Without a record (no
-// rows, a hint row, a library that could not be read) the whole-library items
-// still work.
+// common, toggle the special mark, back up and clear the library. It is
+// opened on the record of the selected row, as the row shows it, and says
+// which item was chosen for that record (chosen); ListActions carries it out.
+// Without a record (no rows, a hint row, a library that could not be read)
+// only the whole-library items are enabled.
 #pragma once
-
-#include "StoreOutcome.h"
 
 #include <QMenu>
 #include <optional>
-#include <utility>
-
-class LibraryStore;
-class QuickListWindow;
 
 class ListMenu : public QMenu {
     Q_OBJECT
   public:
-    ListMenu(QuickListWindow &list, const LibraryStore &library);
+    enum class Item { Change, Copy, Delete, MarkCommon, UnmarkCommon, ToggleSpecial, BackUp, Clear };
+    // The record the menu is opened on, as its row showed it.
+    struct Target {
+        QString idText; // the ID as the row holds it, which may be no number
+        QString title;
+        QString text;
+        bool common = false;
+    };
 
-    // Takes the selected row's record, fits the items to it and pops the
-    // menu up; while it is open the list keeps still.
-    void popupAt(const QPoint &globalPos);
-    // The same taking and fitting without showing the menu.
-    void prepare();
-    // The ID of the record the items act on; none without one.
-    std::optional<qint64> recordId() const { return m_record ? std::optional(m_record->id) : std::nullopt; }
+    explicit ListMenu(QWidget *parent);
+
+    // Fits the items to the record and pops the menu up.
+    void popupFor(const std::optional<Target> &target, const QPoint &globalPos);
+    // The ID of the record the items act on; none without one or when its ID is no whole number.
+    std::optional<qint64> recordId() const;
 
     QAction *const changeRecord;  // "修改内容 &E"
     QAction *const copyText;      // "复制内容 &C"
@@ -38,33 +37,9 @@ class ListMenu : public QMenu {
     QAction *const backUp;        // "备份数据库 &B"
     QAction *const clearLibrary;  // "清空数据库"
 
+  signals:
+    void chosen(ListMenu::Item item, const std::optional<ListMenu::Target> &target);
+
   private:
-    // The record the menu was opened on, as its row showed it.
-    struct Target {
-        qint64 id;
-        QString idText;
-        QString title;
-        QString text;
-        int row; // the row it was taken from
-    };
-    // The record taken when the menu opened; nothing for no row, a hint
-    // row, or a row whose ID is no whole number (which says so).
-    std::optional<Target> target();
-    // The row that shows the record now; -1 when none does.
-    int rowOfTarget() const;
-    // The library refused a change: the row stays as it was and the status line says why.
-    void refused(const QString &what, StoreError error);
-
-    void change();
-    void copy();
-    void remove();
-    void setCommon(bool common);
-    void toggleMark();
-    void backup();
-    void clear();
-
-    QuickListWindow &m_list;
-    const LibraryStore &m_library;
-    std::optional<Target> m_record;
-    bool m_invalidId = false;
+    std::optional<Target> m_target;
 };

@@ -7,7 +7,7 @@ const char *const RecordHeaders[col::Count] = {"序号",     "文本名称", "�
                                                "是否常用", "分类",     "ID",       "详细"};
 }
 
-RecordListModel::RecordListModel(SearchFilter *filter, QObject *parent)
+RecordListModel::RecordListModel(const SearchFilter *filter, QObject *parent)
     : QAbstractTableModel(parent), m_filter(filter) {}
 
 int RecordListModel::rowCount(const QModelIndex &parent) const {

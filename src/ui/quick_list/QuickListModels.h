@@ -19,7 +19,7 @@ inline const QColor CurrentCategoryColour(255, 255, 255);
 class RecordListModel final : public QAbstractTableModel {
     Q_OBJECT
   public:
-    explicit RecordListModel(SearchFilter *filter, QObject *parent = nullptr);
+    explicit RecordListModel(const SearchFilter *filter, QObject *parent = nullptr);
 
     // Call around every change of the filter's rows.
     void beginRefill() { beginResetModel(); }
@@ -32,7 +32,7 @@ class RecordListModel final : public QAbstractTableModel {
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
   private:
-    SearchFilter *m_filter;
+    const SearchFilter *m_filter;
 };
 
 // Draws "详" in the colour of its own cell, selected or not, so the cell

@@ -49,6 +49,7 @@ QString SettingsWindow::helpText() {
 void SettingsWindow::buildControls() {
     auto *listFrame = new QGroupBox(QStringLiteral("列表功能"), this);
     m_clickMode = new QComboBox(listFrame);
+    m_clickMode->setObjectName(QStringLiteral("clickModeBox"));
     m_pinyinSearch = new QCheckBox(QStringLiteral("拼音搜索"), listFrame);
     auto *listLayout = new QGridLayout(listFrame);
     listLayout->addWidget(new QLabel(QStringLiteral("列表点击方式"), listFrame), 0, 0);
@@ -58,6 +59,7 @@ void SettingsWindow::buildControls() {
 
     auto *keyFrame = new QGroupBox(QStringLiteral("设置快捷键-重启后生效"), this);
     m_hotkey = new QComboBox(keyFrame);
+    m_hotkey->setObjectName(QStringLiteral("hotkeyBox"));
     m_hotkey->setMaxVisibleItems(14);
     auto *keyLayout = new QHBoxLayout(keyFrame);
     keyLayout->addWidget(new QLabel(QStringLiteral("快速调出菜单"), keyFrame));

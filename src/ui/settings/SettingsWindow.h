@@ -34,12 +34,6 @@ class SettingsWindow : public QWidget {
     // The help text at the bottom of the window (CR LF line breaks).
     static QString helpText();
 
-    // The controls, for tests.
-    QComboBox *clickModeBox() const { return m_clickMode; }
-    QComboBox *hotkeyBox() const { return m_hotkey; }
-    QCheckBox *pinyinSearchBox() const { return m_pinyinSearch; }
-    QCheckBox *closesItselfBox() const { return m_closesItself; }
-    QCheckBox *holdCtrlCBox() const { return m_holdCtrlC; }
     QCheckBox *shortcutsBox() const { return m_shortcuts; }
     QCheckBox *startWithSystemBox() const { return m_startWithSystem; }
     QLineEdit *teamConnectionBox() const { return m_teamConnection; }
