@@ -73,6 +73,34 @@ QStringList PinyinMatcher::readings(char16_t c) {
     return out;
 }
 
+std::uint64_t PinyinMatcher::spellingMask(QStringView title) {
+    std::uint64_t mask = 0;
+    const auto letter = [&](char c, bool starts) {
+        if (c >= '0' && c <= '9') {
+            mask |= std::uint64_t(1) << (26 + c - '0');
+            return;
+        }
+        mask |= std::uint64_t(1) << (c - 'a');
+        if (starts)
+            mask |= std::uint64_t(1) << (36 + c - 'a');
+    };
+    for (QChar qc : title) {
+        const char16_t c = qc.unicode();
+        if (const std::uint16_t *set = pinyintable::readingsOf(c)) {
+            forEachReading(set, [&](const char *s) {
+                for (bool starts = true; *s; ++s, starts = false) {
+                    letter(*s, starts);
+                    if (*s == 'v') // ü matches a "u" of the search too
+                        letter('u', starts);
+                }
+            });
+        } else if (const char l = latin(c)) {
+            letter(l, true);
+        }
+    }
+    return mask;
+}
+
 PinyinMatcher::PinyinMatcher(QStringView search) {
     QString key;
     bool anyLetter = false, pendingBreak = false;
@@ -111,6 +139,13 @@ PinyinMatcher::PinyinMatcher(QStringView search) {
         return;
     }
     m_key = key;
+    for (qsizetype p = 0; p < length(); ++p) {
+        const char16_t c = m_units[size_t(p)];
+        if (c >= '0' && c <= '9')
+            m_needed |= std::uint64_t(1) << (26 + c - '0');
+        else if (c >= 'a' && c <= 'z')
+            m_needed |= std::uint64_t(1) << ((p == 0 || m_breakAt[size_t(p)] ? 36 : 0) + c - 'a');
+    }
     if (length() > WordLength)
         return;
     for (qsizetype p = 0; p < length(); ++p) {

@@ -1,13 +1,70 @@
 #include "RecordTable.h"
 
 #include "ListOrder.h"
+#include "PinyinMatcher.h"
+#include "WildcardPattern.h"
 
 #include <QHash>
+#include <algorithm>
+#include <bit>
 
 namespace {
 
 // "★★" in UTF-8.
 const QByteArray SpecialBytes = SpecialStars.toUtf8();
+
+// The bit of a lowered code unit: one of its own for each ASCII letter and
+// digit, one of 28 shared ones for the rest.
+std::uint64_t unitBit(char16_t u) {
+    if (u >= u'a' && u <= u'z')
+        return std::uint64_t(1) << (u - u'a');
+    if (u >= u'0' && u <= u'9')
+        return std::uint64_t(1) << (26 + u - u'0');
+    return std::uint64_t(1) << (36 + (std::uint32_t(u) * 0x9E37u >> 7) % 28);
+}
+
+std::uint32_t pairHash(char16_t a, char16_t b) {
+    std::uint32_t h = (std::uint32_t(a) * 0x9E3779B1u) ^ (std::uint32_t(b) * 0x85EBCA77u);
+    return h ^ (h >> 15);
+}
+
+// Sums up one part (title or text) of valid UTF-8 into the record's unit
+// bits and its pair bit set of `words` words (a power of two), code unit by
+// code unit after the search's fold.
+void summarise(QByteArrayView part, std::uint64_t &units, std::uint64_t *pairs, std::uint32_t words) {
+    const char16_t *lower = wildcard::lowerTable();
+    const std::uint32_t mask = words * 64 - 1;
+    const auto *p = reinterpret_cast<const unsigned char *>(part.data());
+    const auto *end = p + part.size();
+    bool first = true;
+    char16_t previous = 0;
+    const auto add = [&](char16_t unit) {
+        units |= unitBit(unit);
+        if (!first) {
+            const std::uint32_t bit = pairHash(previous, unit) & mask;
+            pairs[bit >> 6] |= std::uint64_t(1) << (bit & 63);
+        }
+        first = false;
+        previous = unit;
+    };
+    while (p < end) {
+        if (*p < 0x80) {
+            add(lower[*p++]);
+        } else if (*p < 0xE0) {
+            add(lower[(p[0] & 0x1F) << 6 | (p[1] & 0x3F)]);
+            p += 2;
+        } else if (*p < 0xF0) {
+            add(lower[(p[0] & 0x0F) << 12 | (p[1] & 0x3F) << 6 | (p[2] & 0x3F)]);
+            p += 3;
+        } else {
+            const char32_t cp = char32_t((p[0] & 0x07) << 18 | (p[1] & 0x3F) << 12 | (p[2] & 0x3F) << 6 |
+                                         (p[3] & 0x3F));
+            add(lower[0xD800 + ((cp - 0x10000) >> 10)]);
+            add(lower[0xDC00 + ((cp - 0x10000) & 0x3FF)]);
+            p += 4;
+        }
+    }
+}
 
 } // namespace
 
@@ -28,6 +85,28 @@ QString RecordTable::textPrefix(int row, int units) const {
     // Every code unit takes at least one byte and at most three (four for two).
     const QByteArrayView bytes = textBytes(row);
     return QString::fromUtf8(bytes.first(std::min(bytes.size(), qsizetype(units) * 3))).left(units);
+}
+
+ContentProbe::ContentProbe(QStringView lowered) {
+    for (qsizetype i = 0; i < lowered.size(); ++i) {
+        m_units |= unitBit(lowered[i].unicode());
+        if (i > 0)
+            m_pairs.push_back(pairHash(lowered[i - 1].unicode(), lowered[i].unicode()));
+    }
+}
+
+bool RecordTable::mayHold(int s, const ContentProbe &probe) const {
+    const Data &d = *m_data;
+    if (probe.m_units & ~d.units[size_t(s)])
+        return false;
+    const std::uint64_t *pairs = d.pairBits.data() + d.pairStart[size_t(s)];
+    const std::uint32_t mask = (d.pairStart[size_t(s) + 1] - d.pairStart[size_t(s)]) * 64 - 1;
+    for (const std::uint32_t h : probe.m_pairs) {
+        const std::uint32_t bit = h & mask;
+        if (!(pairs[bit >> 6] & (std::uint64_t(1) << (bit & 63))))
+            return false;
+    }
+    return true;
 }
 
 const QStringList &RecordTable::categories() const {
@@ -69,6 +148,10 @@ void RecordTable::Builder::reserve(int records, qsizetype bytes) {
     d.starts.reserve(size_t(2 * records + 1));
     d.ids.reserve(size_t(records));
     d.groups.reserve(size_t(records));
+    d.units.reserve(size_t(records));
+    d.spellings.reserve(size_t(records));
+    d.pairStart.reserve(size_t(records) + 1);
+    d.pairBits.reserve(size_t(records) * 4);
     m_state->commons.reserve(size_t(records));
     m_state->stamps.reserve(size_t(records));
 }
@@ -95,6 +178,22 @@ void RecordTable::Builder::add(const QVariant &id, QByteArrayView group, QByteAr
     d.starts.push_back(d.block.size());
     st.append(text);
     d.longest = std::max(d.longest, d.block.size() - d.starts[2 * s] + 1);
+    // The summaries the search holds a text against before reading it.
+    const QByteArrayView stored = QByteArrayView(d.block).sliced(d.starts[2 * s]);
+    const QByteArrayView storedTitle = stored.first(d.starts[2 * s + 1] - d.starts[2 * s]);
+    const QByteArrayView storedText = stored.sliced(storedTitle.size());
+    const std::uint32_t words = std::clamp<std::uint32_t>(
+        std::bit_ceil(std::uint32_t(std::min<qsizetype>(stored.size(), 1 << 20) / 64)), 4, 64);
+    if (d.pairStart.empty())
+        d.pairStart.push_back(0);
+    d.pairBits.resize(d.pairBits.size() + words, 0);
+    d.pairStart.push_back(std::uint32_t(d.pairBits.size()));
+    std::uint64_t units = 0;
+    std::uint64_t *pairs = d.pairBits.data() + d.pairBits.size() - words;
+    summarise(storedTitle, units, pairs, words);
+    summarise(storedText, units, pairs, words);
+    d.units.push_back(units);
+    d.spellings.push_back(PinyinMatcher::spellingMask(QString::fromUtf8(storedTitle)));
     st.commons.push_back(commonFlag);
     st.stamps.push_back(changeTime);
 }
