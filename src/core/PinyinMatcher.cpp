@@ -73,31 +73,41 @@ QStringList PinyinMatcher::readings(char16_t c) {
     return out;
 }
 
+std::uint64_t PinyinMatcher::spellingOf(char16_t c) {
+    const auto letter = [](char l, bool starts) {
+        if (l >= '0' && l <= '9')
+            return std::uint64_t(1) << (26 + l - '0');
+        return std::uint64_t(1) << (l - 'a') | (starts ? std::uint64_t(1) << (36 + l - 'a') : 0);
+    };
+    // The characters of the table, worked out once.
+    static const std::vector<std::uint64_t> table = [&] {
+        std::vector<std::uint64_t> out(pinyintable::Last - pinyintable::First + 1, 0);
+        for (char16_t ch = pinyintable::First;; ++ch) {
+            if (const std::uint16_t *set = pinyintable::readingsOf(ch)) {
+                std::uint64_t &mask = out[size_t(ch - pinyintable::First)];
+                forEachReading(set, [&](const char *r) {
+                    for (bool starts = true; *r; ++r, starts = false) {
+                        mask |= letter(*r, starts);
+                        if (*r == 'v') // ü matches a "u" of the search too
+                            mask |= letter('u', starts);
+                    }
+                });
+            }
+            if (ch == pinyintable::Last)
+                break;
+        }
+        return out;
+    }();
+    if (c >= pinyintable::First && c <= pinyintable::Last)
+        return table[size_t(c - pinyintable::First)];
+    const char l = latin(c);
+    return l ? letter(l, true) : 0;
+}
+
 std::uint64_t PinyinMatcher::spellingMask(QStringView title) {
     std::uint64_t mask = 0;
-    const auto letter = [&](char c, bool starts) {
-        if (c >= '0' && c <= '9') {
-            mask |= std::uint64_t(1) << (26 + c - '0');
-            return;
-        }
-        mask |= std::uint64_t(1) << (c - 'a');
-        if (starts)
-            mask |= std::uint64_t(1) << (36 + c - 'a');
-    };
-    for (QChar qc : title) {
-        const char16_t c = qc.unicode();
-        if (const std::uint16_t *set = pinyintable::readingsOf(c)) {
-            forEachReading(set, [&](const char *s) {
-                for (bool starts = true; *s; ++s, starts = false) {
-                    letter(*s, starts);
-                    if (*s == 'v') // ü matches a "u" of the search too
-                        letter('u', starts);
-                }
-            });
-        } else if (const char l = latin(c)) {
-            letter(l, true);
-        }
-    }
+    for (QChar qc : title)
+        mask |= spellingOf(qc.unicode());
     return mask;
 }
 

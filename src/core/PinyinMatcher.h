@@ -49,6 +49,8 @@ class PinyinMatcher {
     // a reading also as "u"), bit 26 + d for a digit, bit 36 + c - 'a' for a
     // letter one of them can start with.
     static std::uint64_t spellingMask(QStringView title);
+    // The spellingMask() of one character.
+    static std::uint64_t spellingOf(char16_t c);
     // The run can start at the title's first character (spaces and
     // punctuation before it passed over).
     bool matchesAtStart(QStringView title) const { return walk(title, true); }

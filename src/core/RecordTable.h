@@ -28,7 +28,7 @@ class ContentProbe {
   private:
     friend class RecordTable;
     std::uint64_t m_units = 0;
-    std::vector<std::uint32_t> m_pairs; // the hash of each pair of neighbours
+    std::vector<std::uint32_t> m_pairs; // each pair of neighbours, by their bits
 };
 
 class RecordTable {
@@ -130,6 +130,8 @@ class RecordTable {
         qsizetype longest = 0;
     };
     explicit RecordTable(std::shared_ptr<const Data> data) : m_data(std::move(data)) {}
+    // Works out the summaries of every record of a table being built.
+    static void summariseAll(Data &d);
     size_t stored(int row) const { return size_t(m_data->order[size_t(row)]); }
     QByteArrayView titleAt(size_t s) const {
         return QByteArrayView(m_data->block)
