@@ -109,6 +109,7 @@ ContentProbe::ContentProbe(QStringView lowered) {
         if (i > 0)
             m_pairs.push_back(std::uint32_t(bitOf(lowered[i - 1].unicode())) << 6 | b);
     }
+    m_decisive = lowered.size() == 1 && bitOf(lowered[0].unicode()) < 36;
 }
 
 bool RecordTable::mayHold(int s, const ContentProbe &probe) const {

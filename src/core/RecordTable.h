@@ -24,10 +24,14 @@
 class ContentProbe {
   public:
     explicit ContentProbe(QStringView lowered);
+    // The text is one ASCII letter or digit: a record its summary lets
+    // through holds it, nothing has to be read.
+    bool isDecisive() const { return m_decisive; }
 
   private:
     friend class RecordTable;
     std::uint64_t m_units = 0;
+    bool m_decisive = false;
     std::vector<std::uint32_t> m_pairs; // each pair of neighbours, by their bits
 };
 

@@ -62,7 +62,8 @@ std::vector<char> SearchFilter::matchLiteral(const QString &lowered,
     for (int s = 0; s < count; ++s) {
         if ((candidates && !candidate[size_t(s)]) || !table.mayHold(s, probe))
             continue;
-        shown[size_t(table.rowOf(s))] = needle.isIn(block, table.titleStart(s), table.textStart(s)) ||
+        shown[size_t(table.rowOf(s))] = probe.isDecisive() ||
+                                        needle.isIn(block, table.titleStart(s), table.textStart(s)) ||
                                         needle.isIn(block, table.textStart(s), table.recordEnd(s));
     }
     return shown;
