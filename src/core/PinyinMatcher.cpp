@@ -73,6 +73,44 @@ QStringList PinyinMatcher::readings(char16_t c) {
     return out;
 }
 
+std::uint64_t PinyinMatcher::spellingOf(char16_t c) {
+    const auto letter = [](char l, bool starts) {
+        if (l >= '0' && l <= '9')
+            return std::uint64_t(1) << (26 + l - '0');
+        return std::uint64_t(1) << (l - 'a') | (starts ? std::uint64_t(1) << (36 + l - 'a') : 0);
+    };
+    // The characters of the table, worked out once.
+    static const std::vector<std::uint64_t> table = [&] {
+        std::vector<std::uint64_t> out(pinyintable::Last - pinyintable::First + 1, 0);
+        for (char16_t ch = pinyintable::First;; ++ch) {
+            if (const std::uint16_t *set = pinyintable::readingsOf(ch)) {
+                std::uint64_t &mask = out[size_t(ch - pinyintable::First)];
+                forEachReading(set, [&](const char *r) {
+                    for (bool starts = true; *r; ++r, starts = false) {
+                        mask |= letter(*r, starts);
+                        if (*r == 'v') // ü matches a "u" of the search too
+                            mask |= letter('u', starts);
+                    }
+                });
+            }
+            if (ch == pinyintable::Last)
+                break;
+        }
+        return out;
+    }();
+    if (c >= pinyintable::First && c <= pinyintable::Last)
+        return table[size_t(c - pinyintable::First)];
+    const char l = latin(c);
+    return l ? letter(l, true) : 0;
+}
+
+std::uint64_t PinyinMatcher::spellingMask(QStringView title) {
+    std::uint64_t mask = 0;
+    for (QChar qc : title)
+        mask |= spellingOf(qc.unicode());
+    return mask;
+}
+
 PinyinMatcher::PinyinMatcher(QStringView search) {
     QString key;
     bool anyLetter = false, pendingBreak = false;
@@ -111,6 +149,13 @@ PinyinMatcher::PinyinMatcher(QStringView search) {
         return;
     }
     m_key = key;
+    for (qsizetype p = 0; p < length(); ++p) {
+        const char16_t c = m_units[size_t(p)];
+        if (c >= '0' && c <= '9')
+            m_needed |= std::uint64_t(1) << (26 + c - '0');
+        else if (c >= 'a' && c <= 'z')
+            m_needed |= std::uint64_t(1) << ((p == 0 || m_breakAt[size_t(p)] ? 36 : 0) + c - 'a');
+    }
     if (length() > WordLength)
         return;
     for (qsizetype p = 0; p < length(); ++p) {

@@ -41,6 +41,16 @@ class PinyinMatcher {
 
     // A run of the title's characters spells the search text.
     bool matches(QStringView title) const { return walk(title, false); }
+    // False when a title of this spellingMask() cannot spell the search text
+    // (true says only that it may).
+    bool maySpell(std::uint64_t titleMask) const { return (m_needed & ~titleMask) == 0; }
+    // What a title's characters can spell: bit c - 'a' for a letter any of
+    // them spells anywhere (a Latin letter, a letter of a reading; "v" (ü) of
+    // a reading also as "u"), bit 26 + d for a digit, bit 36 + c - 'a' for a
+    // letter one of them can start with.
+    static std::uint64_t spellingMask(QStringView title);
+    // The spellingMask() of one character.
+    static std::uint64_t spellingOf(char16_t c);
     // The run can start at the title's first character (spaces and
     // punctuation before it passed over).
     bool matchesAtStart(QStringView title) const { return walk(title, true); }
@@ -77,4 +87,8 @@ class PinyinMatcher {
     std::vector<std::pair<char16_t, std::uint64_t>> m_same;
     // Bit p: a break lies before unit p, so no reading runs on past it.
     std::uint64_t m_breaks = 0;
+    // The spellingMask() bits every title that spells the search has: each
+    // letter and digit of it, the first one and each after a break as a
+    // letter a character starts with.
+    std::uint64_t m_needed = 0;
 };

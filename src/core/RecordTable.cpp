@@ -1,13 +1,83 @@
 #include "RecordTable.h"
 
 #include "ListOrder.h"
+#include "PinyinMatcher.h"
+#include "WildcardPattern.h"
 
 #include <QHash>
+#include <algorithm>
+#include <bit>
 
 namespace {
 
 // "★★" in UTF-8.
 const QByteArray SpecialBytes = SpecialStars.toUtf8();
+
+// The bit of a lowered code unit: one of its own for each ASCII letter and
+// digit, one of 28 shared ones for the rest.
+std::uint8_t bitOf(char16_t u) {
+    return u >= u'a' && u <= u'z'   ? std::uint8_t(u - u'a')
+           : u >= u'0' && u <= u'9' ? std::uint8_t(26 + u - u'0')
+                                    : std::uint8_t(36 + (std::uint32_t(u) * 0x9E37u >> 7) % 28);
+}
+
+// The bit of each code unit of a text after the search's fold, as a table
+// of all code units, built once.
+const std::uint8_t *unitBits() {
+    static const std::vector<std::uint8_t> table = [] {
+        const char16_t *lower = wildcard::lowerTable();
+        std::vector<std::uint8_t> out(0x10000);
+        for (std::uint32_t c = 0; c < 0x10000; ++c)
+            out[c] = bitOf(lower[c]);
+        return out;
+    }();
+    return table.data();
+}
+
+// The bit of a pair of neighbouring units (given by their unit bits) in a
+// set of 2^shift bits.
+std::uint32_t pairBit(std::uint32_t a, std::uint32_t b, int shift) {
+    return ((a << 6 | b) * 0x9E3779B1u) >> (32 - shift);
+}
+
+// Sums up one part (title or text) of valid UTF-8, code unit by code unit:
+// the units it holds and the pairs of neighbours into a set of 2^shift bits;
+// with `spelling`, also what its characters spell in pinyin.
+void summarise(QByteArrayView part, std::uint64_t &units, std::uint64_t *pairs, int shift,
+               std::uint64_t *spelling) {
+    const std::uint8_t *bits = unitBits();
+    const auto *p = reinterpret_cast<const unsigned char *>(part.data());
+    const auto *end = p + part.size();
+    std::uint32_t previous = 64; // none yet
+    const auto add = [&](char16_t unit) {
+        const std::uint32_t b = bits[unit];
+        units |= std::uint64_t(1) << b;
+        if (previous != 64) {
+            const std::uint32_t bit = pairBit(previous, b, shift);
+            pairs[bit >> 6] |= std::uint64_t(1) << (bit & 63);
+        }
+        previous = b;
+        if (spelling)
+            *spelling |= PinyinMatcher::spellingOf(unit);
+    };
+    while (p < end) {
+        if (*p < 0x80) {
+            add(*p++);
+        } else if (*p < 0xE0) {
+            add(char16_t((p[0] & 0x1F) << 6 | (p[1] & 0x3F)));
+            p += 2;
+        } else if (*p < 0xF0) {
+            add(char16_t((p[0] & 0x0F) << 12 | (p[1] & 0x3F) << 6 | (p[2] & 0x3F)));
+            p += 3;
+        } else {
+            const char32_t cp = char32_t((p[0] & 0x07) << 18 | (p[1] & 0x3F) << 12 | (p[2] & 0x3F) << 6 |
+                                         (p[3] & 0x3F));
+            add(char16_t(0xD800 + ((cp - 0x10000) >> 10)));
+            add(char16_t(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+            p += 4;
+        }
+    }
+}
 
 } // namespace
 
@@ -28,6 +98,32 @@ QString RecordTable::textPrefix(int row, int units) const {
     // Every code unit takes at least one byte and at most three (four for two).
     const QByteArrayView bytes = textBytes(row);
     return QString::fromUtf8(bytes.first(std::min(bytes.size(), qsizetype(units) * 3))).left(units);
+}
+
+ContentProbe::ContentProbe(QStringView lowered) {
+    // The search text is lowered already and is held as it is against the
+    // text's lowered units: its units go by their own bits.
+    for (qsizetype i = 0; i < lowered.size(); ++i) {
+        const std::uint32_t b = bitOf(lowered[i].unicode());
+        m_units |= std::uint64_t(1) << b;
+        if (i > 0)
+            m_pairs.push_back(std::uint32_t(bitOf(lowered[i - 1].unicode())) << 6 | b);
+    }
+    m_decisive = lowered.size() == 1 && bitOf(lowered[0].unicode()) < 36;
+}
+
+bool RecordTable::mayHold(int s, const ContentProbe &probe) const {
+    const Data &d = *m_data;
+    if (probe.m_units & ~d.units[size_t(s)])
+        return false;
+    const std::uint64_t *pairs = d.pairBits.data() + d.pairStart[size_t(s)];
+    const int shift = 6 + std::countr_zero(d.pairStart[size_t(s) + 1] - d.pairStart[size_t(s)]);
+    for (const std::uint32_t pair : probe.m_pairs) {
+        const std::uint32_t bit = pairBit(pair >> 6, pair & 63, shift);
+        if (!(pairs[bit >> 6] & (std::uint64_t(1) << (bit & 63))))
+            return false;
+    }
+    return true;
 }
 
 const QStringList &RecordTable::categories() const {
@@ -103,11 +199,38 @@ void RecordTable::Builder::setCategories(QStringList categories) {
     m_state->categories = std::move(categories);
 }
 
+void RecordTable::summariseAll(Data &d) {
+    // The summaries the search holds a record against before reading it: a
+    // pair set of at least 256 bits and about one bit per byte, up to 4096.
+    const size_t count = d.ids.size();
+    const auto wordsOf = [&](size_t s) {
+        const qsizetype bytes = std::min<qsizetype>(d.starts[2 * s + 2] - d.starts[2 * s], 1 << 20);
+        return std::clamp<std::uint32_t>(std::bit_ceil(std::uint32_t(bytes / 64)), 4, 64);
+    };
+    d.pairStart.resize(count + 1);
+    d.pairStart[0] = 0;
+    for (size_t s = 0; s < count; ++s)
+        d.pairStart[s + 1] = d.pairStart[s] + wordsOf(s);
+    d.pairBits.assign(d.pairStart[count], 0);
+    d.units.assign(count, 0);
+    d.spellings.assign(count, 0);
+    const QByteArrayView block(d.block);
+    for (size_t s = 0; s < count; ++s) {
+        const int shift = 6 + std::countr_zero(d.pairStart[s + 1] - d.pairStart[s]);
+        std::uint64_t *pairs = d.pairBits.data() + d.pairStart[s];
+        summarise(block.sliced(d.starts[2 * s], d.starts[2 * s + 1] - d.starts[2 * s]), d.units[s], pairs,
+                  shift, &d.spellings[s]);
+        summarise(block.sliced(d.starts[2 * s + 1], d.starts[2 * s + 2] - d.starts[2 * s + 1]), d.units[s],
+                  pairs, shift, nullptr);
+    }
+}
+
 RecordTable RecordTable::Builder::finish(bool complete) {
     State &st = *m_state;
     Data &d = *st.data;
     d.complete = complete;
     d.starts.push_back(d.block.size());
+    summariseAll(d);
     d.order = listOrder(st.commons, st.stamps);
     d.tied.assign(d.order.size(), false);
     for (size_t row = 1; row < d.order.size(); ++row) {

@@ -12,9 +12,28 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <vector>
+
+// What a search text without wildcards needs a record to hold (its code
+// units, lowered as the search folds texts, and each pair of neighbours), as
+// bits to hold against a record's summary: a record that lacks one cannot
+// hold the text, so it is never read.
+class ContentProbe {
+  public:
+    explicit ContentProbe(QStringView lowered);
+    // The text is one ASCII letter or digit: a record its summary lets
+    // through holds it, nothing has to be read.
+    bool isDecisive() const { return m_decisive; }
+
+  private:
+    friend class RecordTable;
+    std::uint64_t m_units = 0;
+    bool m_decisive = false;
+    std::vector<std::uint32_t> m_pairs; // each pair of neighbours, by their bits
+};
 
 class RecordTable {
   public:
@@ -61,6 +80,12 @@ class RecordTable {
     qsizetype recordEnd(int s) const { return m_data->starts[size_t(2 * s + 2)]; }
     int rowOf(int s) const { return m_data->rows[size_t(s)]; }
     int storedOf(int row) const { return stored(row); }
+    // False when the stored record s cannot hold the probe's text within its
+    // title or within its text (true says only that it may).
+    bool mayHold(int s, const ContentProbe &probe) const;
+    // The letters and digits the title's characters can spell in pinyin
+    // (PinyinMatcher::spellingMask), worked out once when the table is built.
+    std::uint64_t titleSpelling(int row) const { return m_data->spellings[stored(row)]; }
 
     // Builds a table from the rows of a read, in any order; the list order is
     // worked out at the end from the common flags and change stamps, exactly
@@ -97,10 +122,20 @@ class RecordTable {
         std::vector<int> order; // list row -> record
         std::vector<int> rows;  // record -> list row
         std::vector<bool> tied; // list row -> tiesWithPrevious
+        // Per record: the code units its title and text hold (one bit each
+        // for letters and digits, the others shared out over the remaining
+        // bits), and a bit set of the pairs of neighbouring units, at least
+        // one bit per byte of the record, in the words from pairStart[s] to pairStart[s + 1].
+        std::vector<std::uint64_t> units;
+        std::vector<std::uint64_t> pairBits;
+        std::vector<std::uint32_t> pairStart;
+        std::vector<std::uint64_t> spellings; // per record: the title's PinyinMatcher::spellingMask
         QStringList categories;
         qsizetype longest = 0;
     };
     explicit RecordTable(std::shared_ptr<const Data> data) : m_data(std::move(data)) {}
+    // Works out the summaries of every record of a table being built.
+    static void summariseAll(Data &d);
     size_t stored(int row) const { return size_t(m_data->order[size_t(row)]); }
     QByteArrayView titleAt(size_t s) const {
         return QByteArrayView(m_data->block)

@@ -45,36 +45,26 @@ void SearchFilter::clearTable() {
 std::vector<char> SearchFilter::matchLiteral(const QString &lowered,
                                              const std::vector<int> *candidates) const {
     const RecordTable &table = *m_table;
+    const int count = table.storedCount();
     std::vector<char> shown(size_t(table.size()), 0);
     const FoldedNeedle needle(lowered);
+    const ContentProbe probe(lowered);
     const QByteArrayView block = table.block();
+    // The records in the order they lie in the block, each held against its
+    // summary first: most that cannot hold the text are never read. Typing
+    // on, only the records the shorter text found can hold the longer one.
+    std::vector<char> candidate;
     if (candidates) {
-        // Typing on: only the records the shorter text found can hold the longer one.
-        for (const int row : *candidates) {
-            const int s = table.storedOf(row);
-            shown[size_t(row)] = needle.isIn(block, table.titleStart(s), table.textStart(s)) ||
-                                 needle.isIn(block, table.textStart(s), table.recordEnd(s));
-        }
-        return shown;
+        candidate.assign(size_t(count), 0);
+        for (const int row : *candidates)
+            candidate[size_t(table.storedOf(row))] = 1;
     }
-    // One pass over the whole block: where the looked-for part turns up, the
-    // record that holds it is checked, and the pass goes on at the next record.
-    const int count = table.storedCount();
-    int s = 0;
-    for (qsizetype at = needle.nextCandidate(block, 0, block.size()); at >= 0;) {
-        while (table.recordEnd(s) <= at)
-            ++s;
-        const bool inTitle = at < table.textStart(s);
-        const qsizetype lo = inTitle ? table.titleStart(s) : table.textStart(s);
-        const qsizetype hi = inTitle ? table.textStart(s) : table.recordEnd(s);
-        if (needle.matchesAround(block, at, lo, hi)) {
-            shown[size_t(table.rowOf(s))] = 1;
-            if (++s == count)
-                break;
-            at = needle.nextCandidate(block, table.titleStart(s), block.size());
-        } else {
-            at = needle.nextCandidate(block, at + 1, block.size());
-        }
+    for (int s = 0; s < count; ++s) {
+        if ((candidates && !candidate[size_t(s)]) || !table.mayHold(s, probe))
+            continue;
+        shown[size_t(table.rowOf(s))] = probe.isDecisive() ||
+                                        needle.isIn(block, table.titleStart(s), table.textStart(s)) ||
+                                        needle.isIn(block, table.textStart(s), table.recordEnd(s));
     }
     return shown;
 }
@@ -217,7 +207,7 @@ bool SearchFilter::search(const QString &searchText, const QString &lastUsed) {
         QStringDecoder decoder(QStringDecoder::Utf8);
         const auto spells = [&](int r) {
             const QByteArrayView bytes = table.titleBytes(r);
-            if (bytes.size() < fewestBytes)
+            if (bytes.size() < fewestBytes || !pinyin.maySpell(table.titleSpelling(r)))
                 return false;
             title.resize(bytes.size());
             QChar *end = decoder.appendToBuffer(title.data(), bytes);

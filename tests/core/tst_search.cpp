@@ -177,6 +177,55 @@ class TestSearch : public QObject {
         filter.setTable(env.tableOf(records << Rec{"901", "g", "newly added", "abab", ""}));
         QVERIFY(found(filter, QStringLiteral("aba")).contains(QStringLiteral("901")));
     }
+
+    // Each record is held against a summary of its units and pairs of neighbouring units
+    // before it is read, the summary of a long text being larger: no summary may turn away a
+    // record that holds the search, whatever its length, fold or characters beyond the BMP.
+    void summariesTurnAwayOnlyRecordsThatCannotMatch() {
+        QRandomGenerator rng(2207);
+        QStringList pieces = {"k", "K", "\u212A", "i", "İ", "σ", "Σ", "ς", "a", "B", "文", "本", "1",
+                              " ", "\U0001F600", "\U00020000", "é", "É"};
+        const auto piecesOf = [&](int count) {
+            QString s;
+            for (; count > 0; --count)
+                s += pieces[int(rng.bounded(int(pieces.size())))];
+            return s;
+        };
+        QList<Rec> records;
+        for (int i = 0; i < 200; ++i) {
+            // Some texts long enough for the larger summaries.
+            const int length = i % 10 == 0 ? 200 + int(rng.bounded(3000)) : int(rng.bounded(20));
+            records << Rec{QString::number(i), "g", piecesOf(int(rng.bounded(6))), piecesOf(length), ""};
+        }
+        SearchFilter filter;
+        filter.setPinyinSearch(false);
+        filter.setTable(env.tableOf(records));
+        const auto lower = &wildcard::lowerCodeUnits;
+        for (int round = 0; round < 400; ++round) {
+            // Mostly a piece of a stored title or text, so that most searches find something.
+            const Rec &from = records[int(rng.bounded(int(records.size())))];
+            const QString source = from[rng.bounded(2) ? 3 : 2];
+            QString search = piecesOf(1 + int(rng.bounded(4)));
+            if (rng.bounded(4) && source.size() > 1) {
+                const int at = int(rng.bounded(int(source.size()) - 1));
+                search = source.mid(at, 1 + int(rng.bounded(6)));
+                if (search.back().isHighSurrogate())
+                    search.chop(1);
+                if (search.front().isLowSurrogate())
+                    search.remove(0, 1);
+            }
+            if (search.isEmpty())
+                continue;
+            QStringList expected;
+            for (const Rec &r : records)
+                if (lower(r[2]).contains(lower(search)) || lower(r[3]).contains(lower(search)))
+                    expected << r[0];
+            filter.load(CommonFlag, false, QString(), QString()); // every search afresh
+            QStringList listed = found(filter, search);
+            std::sort(listed.begin(), listed.end(), [](const QString &a, const QString &b) { return a.toInt() < b.toInt(); });
+            QVERIFY2(listed == expected, qPrintable(search));
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSearch)
