@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <set>
 #include <sqlite3.h>
 
 namespace fuzz {
@@ -128,20 +129,35 @@ void insertRows(const QString &library, const std::vector<Row> &rows) {
     check(ok, "cannot store the rows", error);
 }
 
+namespace {
+
+// Where the line that starts at `start` ends, and where the next begins: a
+// line ends at CR LF, a lone CR or LF, as the import counts lines.
+std::pair<qsizetype, qsizetype> lineEndFrom(QByteArrayView bytes, qsizetype start) {
+    for (qsizetype i = start; i < bytes.size(); ++i) {
+        if (bytes[i] == '\n')
+            return {i, i + 1};
+        if (bytes[i] == '\r')
+            return {i, i + 1 < bytes.size() && bytes[i + 1] == '\n' ? i + 2 : i + 1};
+    }
+    return {bytes.size(), -1};
+}
+
+} // namespace
+
 qint64 lineCount(QByteArrayView bytes) {
-    return std::count(bytes.begin(), bytes.end(), '\n') + 1;
+    qint64 lines = 1;
+    for (qsizetype start = 0; (start = lineEndFrom(bytes, start).second) >= 0;)
+        ++lines;
+    return lines;
 }
 
 QByteArrayView lineOf(QByteArrayView bytes, qint64 n) {
     qsizetype start = 0;
-    for (qint64 line = 1; line < n; ++line) {
-        const qsizetype end = bytes.indexOf('\n', start);
-        if (end < 0)
+    for (qint64 line = 1; line < n; ++line)
+        if ((start = lineEndFrom(bytes, start).second) < 0)
             return {};
-        start = end + 1;
-    }
-    const qsizetype end = bytes.indexOf('\n', start);
-    return bytes.sliced(start, (end < 0 ? bytes.size() : end) - start);
+    return bytes.sliced(start, lineEndFrom(bytes, start).first - start);
 }
 
 QString textOf(const uint8_t *data, size_t size) {
@@ -179,7 +195,7 @@ Imported importChecked(QByteArrayView bytes, exchange::Format format) {
     check(intact(library), "the library fails its integrity check", describe(r));
     out.rows = rowsOf(library);
     if (r.ok()) {
-        check(qint64(out.rows.size()) == r.added && r.skipped == 0,
+        check(qint64(out.rows.size()) == r.added,
               "an import into an empty library stored other than it reports", describe(r));
         for (const Row &row : out.rows)
             for (const auto &value : row)
@@ -194,12 +210,32 @@ Imported importChecked(QByteArrayView bytes, exchange::Format format) {
     check(r.line >= 1 && r.line <= lineCount(bytes), "the message names a line the file does not have",
           describe(r));
     check(r.problem != Problem::BadRecord || r.record >= 1, "a refused record is not named", describe(r));
-    check(r.problem != Problem::NotUtf8 || !lineOf(bytes, r.line).isValidUtf8(),
+    // A file that begins like UTF-16 or UTF-32 (a byte-order mark of theirs,
+    // or a NUL in its first two bytes) is called so at line 1, whatever the
+    // bytes of that line are.
+    const bool wideStart = bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF") ||
+                           bytes.startsWith(QByteArrayView("\0\0\xFE\xFF", 4)) ||
+                           (bytes.size() >= 2 && (bytes[0] == 0 || bytes[1] == 0));
+    check(r.problem != Problem::NotUtf8 || !lineOf(bytes, r.line).isValidUtf8() || (wideStart && r.line == 1),
           "the line named as not UTF-8 is UTF-8", describe(r));
     return out;
 }
 
 void compareRecords(std::vector<Row> stored, std::vector<Row> wanted, const exchange::Report &report) {
+    // As an import stores them: a record whose title and text came earlier in
+    // the file is added once, and one without a group is filed under 未分组.
+    {
+        std::set<std::pair<QByteArray, QByteArray>> seen;
+        std::vector<Row> once;
+        for (Row &row : wanted) {
+            if (!seen.emplace(row[3].value_or(QByteArray()), row[4].value_or(QByteArray())).second)
+                continue;
+            if (row[1].value_or(QByteArray()).isEmpty())
+                row[1] = ImportedGroup.toUtf8();
+            once.push_back(std::move(row));
+        }
+        wanted = std::move(once);
+    }
     std::vector<qint64> ids;
     for (const Row &row : wanted) {
         qint64 id = 0;

@@ -1,6 +1,7 @@
 // The bytes become records, which are exported to JSON and to CSV and each
 // file imported into an empty library: every column comes back byte for
-// byte. The rule: records are parted by the byte 1E, fields by 1F; the first
+// byte (a record without a group filed under 未分组, one whose title and text
+// came before added once, as every import does). The rule: records are parted by the byte 1E, fields by 1F; the first
 // field is the ID when it is a whole number of 64 bits not taken yet
 // (otherwise the record's place), the next six are MoudleName, TypeName,
 // CodeName, Code, ChangeTime and IsUsed, missing ones empty. Texts are made
@@ -53,7 +54,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         LibraryStore library(target);
         library.setClock([] { return QDateTime(QDate(2000, 1, 1), QTime(0, 0)); });
         const exchange::Report in = exchange::importLibrary(library, file);
-        fuzz::check(in.ok() && in.added == qint64(records.size()), "the exported file was not imported whole",
+        // A record whose title and text came before is added once.
+        fuzz::check(in.ok() && in.added + in.skipped == qint64(records.size()),
+                    "the exported file was not imported whole",
                     suffix.toUtf8() + ": " + fuzz::describe(in));
         fuzz::check(fuzz::intact(target), "the library fails its integrity check");
         fuzz::compareRecords(fuzz::rowsOf(target), stored, in);
