@@ -211,7 +211,7 @@ class TestSearch : public QObject {
                 search = source.mid(at, 1 + int(rng.bounded(6)));
                 if (search.back().isHighSurrogate())
                     search.chop(1);
-                if (search.front().isLowSurrogate())
+                if (!search.isEmpty() && search.front().isLowSurrogate())
                     search.remove(0, 1);
             }
             if (search.isEmpty())
