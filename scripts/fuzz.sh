@@ -8,6 +8,7 @@
 # the input in the folder it names.
 #   VEMO_FUZZ_TARGETS="wildcard pinyin"  runs only those targets
 #   VEMO_FUZZ_NICE=10                    runs them at that niceness
+#   VEMO_FUZZ_SEED=1                     libFuzzer's seed (default 0: a new one each run)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-30}"
@@ -45,7 +46,8 @@ for target in "${targets[@]}"; do
   [ -d "fuzz/corpus/$name" ] && corpora+=("fuzz/corpus/$name")
   status=0
   nice -n "${VEMO_FUZZ_NICE:-0}" "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-    -print_final_stats=1 -artifact_prefix="$findings/$name/" "${flags[@]}" "${corpora[@]}" >"$log" 2>&1 ||
+    -print_final_stats=1 -seed="${VEMO_FUZZ_SEED:-0}" -artifact_prefix="$findings/$name/" "${flags[@]}" \
+    "${corpora[@]}" >"$log" 2>&1 ||
     status=$?
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)

@@ -59,7 +59,9 @@ inline bool pinyinMatch(const QStringList &titleCharacters, const QString &searc
     QString query;
     std::vector<char> breakAt{0};
     for (QChar c : search) {
-        if (c == u' ' || c == u'\'' || c == QChar(0x3000) || c == QChar(0x2019)) {
+        // The blanks and apostrophes an input method shows between syllables, in either width.
+        if (c == u' ' || c == u'\t' || c == u'\'' || c == QChar(0x3000) || c == QChar(0xFF07) ||
+            c == QChar(0x2018) || c == QChar(0x2019)) {
             breakAt.back() = !query.isEmpty();
             continue;
         }
