@@ -32,6 +32,7 @@
 #include <QMap>
 #include <QMouseEvent>
 #include <QSettings>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QWindow>
 #include <algorithm>

@@ -325,6 +325,13 @@ QString SearchFilter::text(int row, int column) const {
     }
 }
 
+QString SearchFilter::lastUsedEntry(int row) const {
+    QString entry;
+    for (int c = col::Title; c < col::Count; ++c)
+        entry += LastUsedSeparator + text(row, c);
+    return entry;
+}
+
 QString SearchFilter::textPrefix(int row, int units) const {
     const int record = recordIndex(row);
     return record >= 0 ? m_shown->textPrefix(record, units) : text(row, col::Text).left(units);

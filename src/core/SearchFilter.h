@@ -69,6 +69,9 @@ class SearchFilter {
 
     int rowCount() const { return int(m_rows.size()); }
     QString text(int row, int column) const;
+    // The row as the stored last-used entry holds it (its columns after the
+    // number, each after a separator), which lists it first next time.
+    QString lastUsedEntry(int row) const;
     // The first units of a row's text, decoding no more of it.
     QString textPrefix(int row, int units) const;
     RowColour colour(int row) const;

@@ -106,14 +106,14 @@ class TestQuickList : public QObject {
     void balloonAndHovering() {
         list = f->open();
         // A click on "详" brings up that row's balloon, its title drawn whole.
-        hover(1, col::Detail);
+        hover(1, RecordListModel::DetailColumn);
         QTRY_VERIFY(balloon(list) && balloon(list)->isVisible());
-        click(1, col::Detail);
+        click(1, RecordListModel::DetailColumn);
         QTRY_VERIFY(balloon(list) && balloon(list)->isVisible());
         balloon(list)->grab();
         QCOMPARE(balloon(list)->drawnTitle(), QStringLiteral("客户's 回复"));
         // Moving on to another row while it is up shows that row's balloon at once.
-        hover(0, col::Detail);
+        hover(0, RecordListModel::DetailColumn);
         QVERIFY(balloon(list)->isVisible());
         QCOMPARE(balloon(list)->title(), QStringLiteral("★★　查询全部"));
 

@@ -1,6 +1,7 @@
 #include "quick_list/ListMenu.h"
 
 #include "LibraryStore.h"
+#include "SearchFilter.h"
 
 ListMenu::ListMenu(QWidget *parent)
     : QMenu(parent), changeRecord(addAction(QStringLiteral("修改内容 &E"))),
@@ -35,4 +36,11 @@ void ListMenu::popupFor(const std::optional<Target> &target, const QPoint &globa
 
 std::optional<qint64> ListMenu::recordId() const {
     return m_target ? LibraryStore::idFromText(m_target->idText) : std::nullopt;
+}
+
+std::optional<ListMenu::Target> ListMenu::targetOf(const SearchFilter &rows, int row) {
+    if (row < 0 || row >= rows.rowCount() || rows.isHintRow(row))
+        return std::nullopt;
+    return Target{rows.text(row, col::Id), rows.text(row, col::Title), rows.text(row, col::Text),
+                  rows.text(row, col::Common) == CommonFlag};
 }

@@ -9,6 +9,8 @@
 #include <QMenu>
 #include <optional>
 
+class SearchFilter;
+
 class ListMenu : public QMenu {
     Q_OBJECT
   public:
@@ -22,6 +24,10 @@ class ListMenu : public QMenu {
     };
 
     explicit ListMenu(QWidget *parent);
+
+    // The record a row shows; none for no row and for the hint rows of an
+    // empty library, which are no records.
+    static std::optional<Target> targetOf(const SearchFilter &rows, int row);
 
     // Fits the items to the record and pops the menu up.
     void popupFor(const std::optional<Target> &target, const QPoint &globalPos);

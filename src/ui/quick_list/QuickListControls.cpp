@@ -7,6 +7,7 @@
 #include "quick_list/QuickListModels.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -104,7 +105,6 @@ QuickListControls::QuickListControls(QWidget *window, QAbstractItemModel *record
     setColours(statusLabel, LightGrey, WindowColour);
 
     recordList->setModel(records);
-    recordList->setItemDelegate(new RecordDelegate(recordList));
     categoryList->setModel(categories);
     setUpLists();
 }
@@ -134,19 +134,13 @@ void QuickListControls::setUpLists() {
     p.setColor(QPalette::Base, ListBackground);
     p.setColor(QPalette::Text, QApplication::palette().color(QPalette::Text));
     recordList->setPalette(p);
-    // Only the number, the title and "详" show; the other columns are data.
-    static const int widths[col::Count] = {600, 3400, 0, 0, 0, 0, 0, 600};
-    for (int c = 0; c < col::Count; ++c) {
-        recordList->setColumnWidth(c, twips::toPx(widths[c]));
-        recordList->setColumnHidden(c, widths[c] == 0);
-    }
     // The number column holds "最近一次" whole, in any font; the title gives
     // up the room.
-    const int numberWidth = std::max(twips::toPx(widths[col::Number]),
-                                     QFontMetrics(recordList->font()).horizontalAdvance(LastUsedLabel) + 12);
-    recordList->setColumnWidth(col::Number, numberWidth);
-    recordList->setColumnWidth(col::Title,
-                               twips::toPx(widths[col::Number] + widths[col::Title]) - numberWidth);
+    const int numberWidth =
+        std::max(twips::toPx(600), QFontMetrics(recordList->font()).horizontalAdvance(LastUsedLabel) + 12);
+    recordList->setColumnWidth(RecordListModel::NumberColumn, numberWidth);
+    recordList->setColumnWidth(RecordListModel::TitleColumn, twips::toPx(600 + 3400) - numberWidth);
+    recordList->setColumnWidth(RecordListModel::DetailColumn, twips::toPx(600));
 
     categoryList->setFrameShape(QFrame::NoFrame);
     categoryList->setSelectionMode(QAbstractItemView::NoSelection);
@@ -168,6 +162,27 @@ void QuickListControls::fitTo(const QScreen *screen) {
     recordList->setGeometry(twips::rect(1380, 435, 4815, 8760).adjusted(0, 0, 0, -shorter));
     addLabel->setGeometry(twips::rect(60, 9120, 1275, 435).translated(0, -shorter));
     statusLabel->setGeometry(twips::rect(1140, 9240, 4935, 315).translated(0, -shorter));
+}
+
+void QuickListControls::placeAtRightEdge() {
+    // The screen the user clicked on: the icon's, or the notification area's.
+    QScreen *screen = QGuiApplication::screenAt(QCursor::pos());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    fitTo(screen);
+    const QRect area = screen->geometry();
+    twips::move(window, twips::fromPx(area.x() + area.width()) - twips::width(window),
+                twips::fromPx(area.y()) + 3000);
+    placement::keepInside(window, screen->availableGeometry());
+}
+
+void QuickListControls::placeAt(const QPoint &globalPos) {
+    QScreen *screen = QGuiApplication::screenAt(globalPos);
+    fitTo(screen ? screen : QGuiApplication::primaryScreen());
+    twips::move(window, twips::fromPx(globalPos.x()), twips::fromPx(globalPos.y()));
+    placement::keepOnScreen(window);
+    if (screen)
+        placement::keepInside(window, screen->availableGeometry());
 }
 
 void QuickListControls::paintFrame() const {

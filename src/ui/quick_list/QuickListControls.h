@@ -6,6 +6,7 @@ class ClickLabel;
 class QAbstractItemModel;
 class QLabel;
 class QLineEdit;
+class QPoint;
 class QScreen;
 class QTableView;
 class QWidget;
@@ -15,6 +16,11 @@ struct QuickListControls {
     QuickListControls(QWidget *window, QAbstractItemModel *records, QAbstractItemModel *categories);
     // Fits the window's height to the screen's available area.
     void fitTo(const QScreen *screen);
+    // Places the window at the right edge of the screen under the pointer,
+    // 3000 twips from its top (opened from an icon).
+    void placeAtRightEdge();
+    // Places its top-left corner at a screen position, pulled onto the screen.
+    void placeAt(const QPoint &globalPos);
     // Draws the frames around the search box and the window (from its paintEvent).
     void paintFrame() const;
 

@@ -2,11 +2,6 @@
 
 #include <QBrush>
 
-namespace {
-const char *const RecordHeaders[col::Count] = {"序号",     "文本名称", "文本内容", "更改时间",
-                                               "是否常用", "分类",     "ID",       "详细"};
-}
-
 RecordListModel::RecordListModel(const SearchFilter *filter, QObject *parent)
     : QAbstractTableModel(parent), m_filter(filter) {}
 
@@ -15,7 +10,7 @@ int RecordListModel::rowCount(const QModelIndex &parent) const {
 }
 
 int RecordListModel::columnCount(const QModelIndex &parent) const {
-    return parent.isValid() ? 0 : col::Count;
+    return parent.isValid() ? 0 : ColumnCount;
 }
 
 QVariant RecordListModel::data(const QModelIndex &index, int role) const {
@@ -23,20 +18,21 @@ QVariant RecordListModel::data(const QModelIndex &index, int role) const {
         return {};
     switch (role) {
     case Qt::DisplayRole:
-        return m_filter->text(index.row(), index.column());
+        if (index.column() == NumberColumn)
+            return m_filter->text(index.row(), col::Number);
+        if (index.column() == TitleColumn)
+            return m_filter->text(index.row(), col::Title);
+        return {};
+    case IdRole:
+        return m_filter->text(index.row(), col::Id);
     case Qt::ForegroundRole:
-        // "详" is drawn in the list's own background, so the cell looks empty.
-        if (index.column() == col::Detail)
-            return QBrush(ListBackground);
-        if (index.column() == col::Number || index.column() == col::Title) {
-            switch (m_filter->colour(index.row())) {
-            case RowColour::LastUsed:
-                return QBrush(LastUsedColour);
-            case RowColour::Special:
-                return QBrush(SpecialColour);
-            case RowColour::Normal:
-                break;
-            }
+        switch (index.column() == DetailColumn ? RowColour::Normal : m_filter->colour(index.row())) {
+        case RowColour::LastUsed:
+            return QBrush(LastUsedColour);
+        case RowColour::Special:
+            return QBrush(SpecialColour);
+        case RowColour::Normal:
+            break;
         }
         return {};
     default:
@@ -45,24 +41,14 @@ QVariant RecordListModel::data(const QModelIndex &index, int role) const {
 }
 
 QVariant RecordListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < col::Count)
-        return QString::fromUtf8(RecordHeaders[section]);
+    static const char *const headers[ColumnCount] = {"序号", "文本名称", "详细"};
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < ColumnCount)
+        return QString::fromUtf8(headers[section]);
     return {};
 }
 
 Qt::ItemFlags RecordListModel::flags(const QModelIndex &index) const {
     return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
-}
-
-void RecordDelegate::initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const {
-    QStyledItemDelegate::initStyleOption(option, index);
-    if (index.column() != col::Detail)
-        return;
-    const QColor cell = option->state.testFlag(QStyle::State_Selected)
-                            ? option->palette.color(QPalette::Highlight)
-                            : ListBackground;
-    option->palette.setColor(QPalette::Text, cell);
-    option->palette.setColor(QPalette::HighlightedText, cell);
 }
 
 void CategoryListModel::setNames(const QStringList &names) {

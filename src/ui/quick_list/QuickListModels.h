@@ -6,7 +6,7 @@
 
 #include <QAbstractTableModel>
 #include <QStringList>
-#include <QStyledItemDelegate>
+#include <QColor>
 
 inline const QColor ListBackground(250, 250, 250);
 inline const QColor LastUsedColour(0, 0, 255);
@@ -14,11 +14,16 @@ inline const QColor SpecialColour(255, 0, 0);
 inline const QColor CategoryColour(128, 128, 128);
 inline const QColor CurrentCategoryColour(255, 255, 255);
 
-// The eight columns of the record list over the filter's rows; texts are taken from the
-// cache only for the cells that are painted.
+// The filter's rows as the record list shows them: the running number, the
+// title, and the "详" cell, which shows nothing and brings the balloon
+// quickly. Texts are decoded only for the cells that are painted; the row's
+// record ID comes with IdRole.
 class RecordListModel final : public QAbstractTableModel {
     Q_OBJECT
   public:
+    enum Column { NumberColumn, TitleColumn, DetailColumn, ColumnCount };
+    static constexpr int IdRole = Qt::UserRole;
+
     explicit RecordListModel(const SearchFilter *filter, QObject *parent = nullptr);
 
     // Call around every change of the filter's rows.
@@ -33,17 +38,6 @@ class RecordListModel final : public QAbstractTableModel {
 
   private:
     const SearchFilter *m_filter;
-};
-
-// Draws "详" in the colour of its own cell, selected or not, so the cell
-// always looks empty.
-class RecordDelegate final : public QStyledItemDelegate {
-    Q_OBJECT
-  public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-  protected:
-    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override;
 };
 
 // The single column "分类名称" of the category list.

@@ -7,39 +7,37 @@
 #include "common/BalloonTip.h"
 #include "common/ClickLabel.h"
 #include "common/MessageBoxes.h"
+#include "common/OutsideClick.h"
 #include "common/WindowPlacement.h"
-#include "platform.h"
 #include "quick_list/ListActions.h"
 #include "quick_list/ListMenu.h"
+#include "quick_list/QuickListInput.h"
 #include "quick_list/QuickListModels.h"
+#include "quick_list/RowPlace.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QCursor>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
-#include <QScrollBar>
+#include <QTableView>
+#include <QTimer>
 #include <algorithm>
 #include <utility>
-
-namespace {
-// Outside clicks are looked for this often.
-constexpr int OutsideCheckMs = 100;
-} // namespace
 
 QuickListWindow::QuickListWindow(Settings &settings, const LibraryStore &library, RecordLoader &loader,
                                  QWidget *parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint), m_settings(settings),
       m_feed(new QuickListFeed(settings, library, loader, this)),
       m_recordModel(new RecordListModel(&m_feed->rows(), this)), m_categoryModel(new CategoryListModel(this)),
-      m_ui(this, m_recordModel, m_categoryModel) {
+      m_ui(this, m_recordModel, m_categoryModel), m_input(new QuickListInput(m_ui, *m_feed, this)),
+      m_outsideClicks(new OutsideClickWatch(this, [this] { return !isHeld() && m_closesItself && !m_executing; })) {
     connect(m_feed, &QuickListFeed::rowsAboutToChange, this, &QuickListWindow::rowsAboutToChange);
     connect(m_feed, &QuickListFeed::rowsChanged, this, &QuickListWindow::rowsChanged);
     connect(m_feed, &QuickListFeed::categoriesRead, this, &QuickListWindow::categoriesRead);
     connect(m_feed, &QuickListFeed::waitingChanged, this, &QuickListWindow::showWaiting);
-    connect(m_feed, &QuickListFeed::caughtUp, this, &QuickListWindow::caughtUp);
+    connect(m_feed, &QuickListFeed::caughtUp, m_input, &QuickListInput::replay);
     connect(m_feed, &QuickListFeed::readFailed, this,
             [this](StoreError error) { setStatus(messages::describeReadFailure(error)); });
     connectControls();
@@ -51,10 +49,15 @@ QuickListWindow::QuickListWindow(Settings &settings, const LibraryStore &library
     m_closesItself = m_settings.value(setting::ListClosesItself);
     if (!m_closesItself)
         placement::setTopMost(this);
-    m_outsideCheck.start(OutsideCheckMs);
+    m_outsideClicks->start();
 }
 
 QuickListWindow::~QuickListWindow() = default;
+
+void QuickListWindow::setOwnIconTest(std::function<bool(const QPoint &)> test) {
+    // A press on the program's own icon opens or moves this list: no outside click.
+    m_outsideClicks->setExempt(std::move(test));
+}
 
 void QuickListWindow::connectControls() {
     m_balloon = new BalloonTipWindow(m_ui.recordList->viewport());
@@ -62,14 +65,16 @@ void QuickListWindow::connectControls() {
     connect(m_ui.closeLabel, &ClickLabel::clicked, this, &QWidget::close);
     connect(m_ui.addLabel, &ClickLabel::clicked, this, &QuickListWindow::addRequested);
     connect(m_ui.aboutLabel, &ClickLabel::clicked, this, &QuickListWindow::aboutRequested);
-    connect(&m_outsideCheck, &QTimer::timeout, this, &QuickListWindow::checkOutsideClick);
+    connect(m_outsideClicks, &OutsideClickWatch::pressedOutside, this, &QWidget::close);
     connect(m_ui.searchBox, &QLineEdit::textChanged, this, &QuickListWindow::searchChanged);
     connect(m_ui.categoryList, &QTableView::clicked, this,
             [this](const QModelIndex &index) { showCategory(index.row()); });
-
-    m_ui.searchBox->installEventFilter(this);
-    m_ui.recordList->installEventFilter(this);
-    m_ui.recordList->viewport()->installEventFilter(this);
+    connect(m_input, &QuickListInput::hovered, this, &QuickListWindow::hoverOver);
+    connect(m_input, &QuickListInput::released, this, &QuickListWindow::releasedOver);
+    connect(m_input, &QuickListInput::doubleClicked, this, &QuickListWindow::doubleClicked);
+    connect(m_input, &QuickListInput::menuRequested, this, &QuickListWindow::openMenu);
+    connect(m_input, &QuickListInput::executeRequested, this, &QuickListWindow::executeSelected);
+    connect(m_input, &QuickListInput::escapePressed, this, &QuickListWindow::escapePressed);
     setTabOrder(m_ui.searchBox, m_ui.recordList);
 }
 
@@ -85,31 +90,6 @@ QuickListWindow::Hold QuickListWindow::keepOpen() {
 
 void QuickListWindow::released() {
     m_feed->setHeld(false);
-}
-
-void QuickListWindow::fitTo(const QScreen *screen) {
-    m_ui.fitTo(screen);
-}
-
-void QuickListWindow::placeAtRightEdge() {
-    // The screen the user clicked on: the icon's, or the notification area's.
-    QScreen *screen = QGuiApplication::screenAt(QCursor::pos());
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
-    fitTo(screen);
-    const QRect area = screen->geometry();
-    twips::move(this, twips::fromPx(area.x() + area.width()) - twips::width(this),
-                twips::fromPx(area.y()) + 3000);
-    placement::keepInside(this, screen->availableGeometry());
-}
-
-void QuickListWindow::placeAt(const QPoint &globalPos) {
-    QScreen *screen = QGuiApplication::screenAt(globalPos);
-    fitTo(screen ? screen : QGuiApplication::primaryScreen());
-    twips::move(this, twips::fromPx(globalPos.x()), twips::fromPx(globalPos.y()));
-    placement::keepOnScreen(this);
-    if (screen)
-        placement::keepInside(this, screen->availableGeometry());
 }
 
 void QuickListWindow::present() {
@@ -130,55 +110,23 @@ void QuickListWindow::libraryChanged() {
 
 void QuickListWindow::rowsAboutToChange(QuickListFeed::Change change) {
     removeBalloon();
-    if (change == QuickListFeed::Change::Grown) {
-        // The selection and the scrolling are kept by the record.
-        const SearchFilter &rows = m_feed->rows();
-        const int row = selectedRow();
-        const QModelIndex top = m_ui.recordList->indexAt(QPoint(0, 0));
-        m_beforeGrowing = {row,
-                           rows.isLastUsedRow(row),
-                           rows.text(row, col::Id),
-                           m_ui.recordList->verticalScrollBar()->value(),
-                           top.row(),
-                           rows.text(top.row(), col::Id)};
-    }
+    if (change == QuickListFeed::Change::Grown)
+        m_placeBeforeGrowing = RowPlace::of(*m_ui.recordList, *m_feed);
     m_recordModel->beginRefill();
 }
 
 void QuickListWindow::rowsChanged(QuickListFeed::Change change, int row) {
     m_recordModel->endRefill();
-    if (change != QuickListFeed::Change::Grown) {
-        selectRow(row);
-        return;
-    }
-    const View &before = m_beforeGrowing;
-    const SearchFilter &rows = m_feed->rows();
-    if (before.row >= 0)
-        selectRow(before.lastUsed ? 0 : m_feed->rowShowing(before.id));
+    if (change == QuickListFeed::Change::Grown)
+        m_placeBeforeGrowing.restore(*m_ui.recordList, *m_feed);
     else
-        selectRow(0);
-    const int topRow = before.top >= 0 ? m_feed->rowShowing(before.topId) : -1;
-    if (topRow >= 0 && !(before.top == 0 && rows.isLastUsedRow(0)))
-        m_ui.recordList->scrollTo(m_recordModel->index(topRow, col::Title), QAbstractItemView::PositionAtTop);
-    else
-        m_ui.recordList->verticalScrollBar()->setValue(before.scrolled);
+        selectListRow(*m_ui.recordList, row);
 }
 
 void QuickListWindow::categoriesRead(const QStringList &names, bool commonShown) {
     m_categoryModel->setNames(names);
     if (commonShown)
         m_categoryModel->setHighlighted(0);
-}
-
-void QuickListWindow::caughtUp(const QList<int> &keys) {
-    // The keys pressed meanwhile act on the rows they were meant for.
-    for (const int key : keys) {
-        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-        if (key == Qt::Key_Return || key == Qt::Key_Enter)
-            handleKey(&press);
-        else
-            QCoreApplication::sendEvent(m_ui.recordList, &press);
-    }
 }
 
 void QuickListWindow::showWaiting(bool waiting) {
@@ -193,14 +141,6 @@ void QuickListWindow::showWaiting(bool waiting) {
 int QuickListWindow::selectedRow() const {
     const QModelIndex current = m_ui.recordList->currentIndex();
     return current.isValid() ? current.row() : -1;
-}
-
-void QuickListWindow::selectRow(int row) {
-    if (row < 0 || row >= m_recordModel->rowCount())
-        return;
-    m_ui.recordList->selectionModel()->setCurrentIndex(m_recordModel->index(row, col::Title),
-                                                       QItemSelectionModel::ClearAndSelect |
-                                                           QItemSelectionModel::Rows);
 }
 
 void QuickListWindow::setStatus(const QString &text) {
@@ -228,23 +168,20 @@ void QuickListWindow::showCategory(int row) {
     m_ui.categoryList->setToolTip(m_categoryModel->names().at(row));
 }
 
-void QuickListWindow::hoverOver(const QPoint &pos) {
-    if (isHeld() || m_recordModel->rowCount() == 0)
-        return;
-    const QModelIndex index = m_ui.recordList->indexAt(pos);
-    if (!index.isValid())
+void QuickListWindow::hoverOver(const QModelIndex &index) {
+    if (isHeld() || m_recordModel->rowCount() == 0 || !index.isValid())
         return;
     m_hoverColumn = index.column();
     if (selectedRow() != index.row()) {
         // Hovering selects without scrolling the list under the mouse.
         m_ui.recordList->setAutoScroll(false);
-        selectRow(index.row());
+        selectListRow(*m_ui.recordList, index.row());
         m_ui.recordList->setAutoScroll(true);
     }
-    showBalloon(m_hoverColumn == col::Detail ? 100 : 2000);
+    showBalloon(m_hoverColumn == RecordListModel::DetailColumn ? 100 : 2000);
 }
 
-void QuickListWindow::releasedOver(Qt::MouseButton button, const QPoint &pos, const QPoint &globalPos) {
+void QuickListWindow::releasedOver(Qt::MouseButton button, const QModelIndex &index, const QPoint &globalPos) {
     if (button == Qt::RightButton) {
         // The menu opens without rows too: a library that could not be
         // read can still be backed up.
@@ -255,12 +192,9 @@ void QuickListWindow::releasedOver(Qt::MouseButton button, const QPoint &pos, co
     // act on another record than the user means.
     if (m_recordModel->rowCount() == 0 || m_feed->isWaiting())
         return;
-    if (button == Qt::LeftButton) {
-        const QModelIndex index = m_ui.recordList->indexAt(pos);
-        if (!index.isValid())
-            return;
+    if (button == Qt::LeftButton && index.isValid()) {
         m_hoverColumn = index.column();
-        if (m_hoverColumn == col::Detail) {
+        if (m_hoverColumn == RecordListModel::DetailColumn) {
             // The press hid the balloon; a click on "详" brings it back for this row.
             removeBalloon();
             showBalloon(100);
@@ -305,9 +239,7 @@ void QuickListWindow::executeSelected() {
     m_executing = true;
     removeBalloon();
     const QString text = rows.text(row, col::Text);
-    QString lastUsed;
-    for (int c = col::Title; c <= col::Detail; ++c)
-        lastUsed += LastUsedSeparator + rows.text(row, c);
+    const QString lastUsed = rows.lastUsedEntry(row);
 
     if (m_closesItself) {
         // The list goes out of the way and control returns to the event loop
@@ -328,32 +260,8 @@ void QuickListWindow::executeSelected() {
     m_executing = false;
 }
 
-void QuickListWindow::checkOutsideClick() {
-    if (isHeld() || !m_closesItself || m_executing || !isVisible())
-        return;
-    if (!platform::current().keyIsDown(platform::vk::LeftButton))
-        return;
-    const QPoint pos = QCursor::pos();
-    // The outer frame, its outermost pixels included.
-    const QRect frame = frameGeometry();
-    if (pos.x() >= frame.left() && pos.x() <= frame.left() + frame.width() && pos.y() >= frame.top() &&
-        pos.y() <= frame.top() + frame.height())
-        return;
-    // A press on the program's own icon opens or moves this list: no outside click.
-    if (m_isOwnIcon && m_isOwnIcon(pos))
-        return;
-    close();
-}
-
 void QuickListWindow::openMenu(const QPoint &globalPos) {
-    // The menu takes the selected row's record; the hint rows of an empty
-    // library are no records.
-    const SearchFilter &rows = m_feed->rows();
-    const int row = selectedRow();
-    std::optional<ListMenu::Target> target;
-    if (row >= 0 && !rows.isHintRow(row))
-        target = ListMenu::Target{rows.text(row, col::Id), rows.text(row, col::Title),
-                                  rows.text(row, col::Text), rows.text(row, col::Common) == CommonFlag};
+    const auto target = ListMenu::targetOf(m_feed->rows(), selectedRow());
     // The list keeps still while the menu is open; a menu closed without a
     // choice (Esc, a click elsewhere) gives it back at once.
     auto hold = std::make_shared<Hold>(keepOpen());
@@ -363,107 +271,23 @@ void QuickListWindow::openMenu(const QPoint &globalPos) {
 }
 
 void QuickListWindow::closeEvent(QCloseEvent *event) {
-    m_outsideCheck.stop();
+    m_outsideClicks->stop();
     removeBalloon();
     QWidget::closeEvent(event);
 }
 
 void QuickListWindow::keyPressEvent(QKeyEvent *event) {
-    if (!handleKey(event))
+    if (!m_input->handleKey(event))
         QWidget::keyPressEvent(event);
 }
 
-void QuickListWindow::escapePressed(const QKeyEvent *event) {
+void QuickListWindow::escapePressed(quint64 timestamp) {
     // An Esc pressed before the hotkey that brought the list up closed the
     // list shown then; the call-up that followed opens it again.
-    const bool beforeCallUp =
-        m_calledUpAt != 0 && event->timestamp() != 0 && event->timestamp() < m_calledUpAt;
+    const bool beforeCallUp = m_calledUpAt != 0 && timestamp != 0 && timestamp < m_calledUpAt;
     close();
     if (beforeCallUp)
         emit closedBeforeCallUp();
-}
-
-bool QuickListWindow::handleKey(QKeyEvent *event) {
-    switch (event->key()) {
-    case Qt::Key_Escape:
-        escapePressed(event);
-        return true;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        if (m_feed->isWaiting())
-            m_feed->keepKey(event->key());
-        else
-            executeSelected();
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool QuickListWindow::eventFilter(QObject *watched, QEvent *event) {
-    if (watched == m_ui.recordList->viewport()) {
-        switch (event->type()) {
-        case QEvent::MouseMove:
-            hoverOver(static_cast<QMouseEvent *>(event)->position().toPoint());
-            break;
-        case QEvent::MouseButtonRelease: {
-            auto *e = static_cast<QMouseEvent *>(event);
-            // The list finishes its own handling of the release first.
-            m_ui.recordList->viewport()->removeEventFilter(this);
-            QCoreApplication::sendEvent(m_ui.recordList->viewport(), event);
-            m_ui.recordList->viewport()->installEventFilter(this);
-            releasedOver(e->button(), e->position().toPoint(), e->globalPosition().toPoint());
-            return true;
-        }
-        case QEvent::MouseButtonDblClick:
-            doubleClicked();
-            break;
-        case QEvent::ContextMenu:
-            // The mouse's menu comes with the right button's release.
-            if (static_cast<QContextMenuEvent *>(event)->reason() == QContextMenuEvent::Mouse)
-                return true;
-            break;
-        default:
-            break;
-        }
-        return false;
-    }
-    if (event->type() == QEvent::KeyPress) {
-        auto *key = static_cast<QKeyEvent *>(event);
-        if (watched == m_ui.recordList)
-            return handleKey(key);
-        if (watched == m_ui.searchBox) {
-            switch (key->key()) {
-            case Qt::Key_Up:
-            case Qt::Key_Down:
-            case Qt::Key_PageUp:
-            case Qt::Key_PageDown:
-                // The arrows move through the list while the search box keeps the focus.
-                if (m_feed->isWaiting())
-                    m_feed->keepKey(key->key());
-                else
-                    QCoreApplication::sendEvent(m_ui.recordList, event);
-                return true;
-            default:
-                return handleKey(key);
-            }
-        }
-    } else if (watched == m_ui.recordList && event->type() == QEvent::ContextMenu) {
-        auto *menu = static_cast<QContextMenuEvent *>(event);
-        if (menu->reason() == QContextMenuEvent::Keyboard) {
-            const QRect cell = selectedRow() >= 0
-                                   ? m_ui.recordList->visualRect(m_ui.recordList->currentIndex())
-                                   : m_ui.recordList->viewport()->rect();
-            openMenu(m_ui.recordList->viewport()->mapToGlobal(cell.center()));
-            return true;
-        }
-    } else if (watched == m_ui.searchBox && event->type() == QEvent::MouseButtonDblClick) {
-        // A double-click clears the search: back to "常用".
-        if (!m_ui.searchBox->text().isEmpty())
-            m_ui.searchBox->clear();
-        return true;
-    }
-    return false;
 }
 
 void QuickListWindow::mousePressEvent(QMouseEvent *event) {

@@ -11,24 +11,21 @@
 #include "Record.h"
 #include "quick_list/QuickListControls.h"
 #include "quick_list/QuickListFeed.h"
+#include "quick_list/RowPlace.h"
 
 #include <QPoint>
-#include <QTableView>
-#include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <memory>
 #include <optional>
 
 class BalloonTipWindow;
-class ClickLabel;
 class CategoryListModel;
 class LibraryStore;
 class ListActions;
 class ListMenu;
-class QLabel;
-class QLineEdit;
-class QScreen;
+class OutsideClickWatch;
+class QuickListInput;
 class RecordListModel;
 class RecordLoader;
 class Settings;
@@ -49,15 +46,12 @@ class QuickListWindow : public QWidget {
 
     // Tells whether a screen position lies on one of the program's icons:
     // presses there are no clicks outside the list.
-    void setOwnIconTest(std::function<bool(const QPoint &)> test) { m_isOwnIcon = std::move(test); }
+    void setOwnIconTest(std::function<bool(const QPoint &)> test);
 
-    // Places the list at the right edge of the screen under the pointer,
-    // 3000 twips from its top (opened from an icon).
-    void placeAtRightEdge();
-    // Places its top-left corner at a screen position, pulled onto the screen.
-    void placeAt(const QPoint &globalPos);
-    // Fits the list's height to the screen's available area.
-    void fitTo(const QScreen *screen);
+    // Places the list at the right edge of the screen under the pointer
+    // (opened from an icon), or its top-left corner at a screen position.
+    void placeAtRightEdge() { m_ui.placeAtRightEdge(); }
+    void placeAt(const QPoint &globalPos) { m_ui.placeAt(globalPos); }
     // Shows the list in front, with the keyboard in the search box.
     void present();
 
@@ -83,7 +77,6 @@ class QuickListWindow : public QWidget {
     void closedBeforeCallUp();
 
   protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
@@ -96,7 +89,6 @@ class QuickListWindow : public QWidget {
     void rowsAboutToChange(QuickListFeed::Change change);
     void rowsChanged(QuickListFeed::Change change, int row);
     void categoriesRead(const QStringList &names, bool commonShown);
-    void caughtUp(const QList<int> &keys);
     // The rows wait for the whole library: the status line says so until they come.
     void showWaiting(bool waiting);
     void setStatus(const QString &text);
@@ -104,27 +96,25 @@ class QuickListWindow : public QWidget {
     void searchChanged();
     void showCategory(int row);
     int selectedRow() const;
-    void selectRow(int row);
     void executeSelected();
-    void hoverOver(const QPoint &pos);
-    void releasedOver(Qt::MouseButton button, const QPoint &pos, const QPoint &globalPos);
+    void hoverOver(const QModelIndex &index);
+    void releasedOver(Qt::MouseButton button, const QModelIndex &index, const QPoint &globalPos);
     void doubleClicked();
     void showBalloon(int delayMs);
     void removeBalloon();
-    void checkOutsideClick();
     void openMenu(const QPoint &globalPos);
-    bool handleKey(QKeyEvent *event);
-    void escapePressed(const QKeyEvent *event);
+    void escapePressed(quint64 timestamp);
 
     Settings &m_settings;
     QuickListFeed *m_feed;
     RecordListModel *m_recordModel;
     CategoryListModel *m_categoryModel;
     QuickListControls m_ui;
+    QuickListInput *m_input;
+    OutsideClickWatch *m_outsideClicks;
 
     ListMenu *m_listMenu;
     ListActions *m_actions;
-    QTimer m_outsideCheck;
 
     BalloonTipWindow *m_balloon;
     int m_balloonRow = -1;
@@ -133,16 +123,7 @@ class QuickListWindow : public QWidget {
     bool m_closesItself = true;
     bool m_executing = false;
     int m_holds = 0;
-    // What the rows showed before they grew from the first screen into the whole list.
-    struct View {
-        int row = -1;
-        bool lastUsed = false;
-        QString id;
-        int scrolled = 0;
-        int top = -1;
-        QString topId;
-    } m_beforeGrowing;
+    RowPlace m_placeBeforeGrowing;
     std::optional<QString> m_statusBeforeWaiting;
     quint64 m_calledUpAt = 0;
-    std::function<bool(const QPoint &)> m_isOwnIcon;
 };
