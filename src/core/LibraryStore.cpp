@@ -299,11 +299,24 @@ Outcome<> addRows(SqliteDb &db, SqliteStatement &statement, RecordTable::Builder
     QByteArray group, title, text;
     int rc;
     int rows = 0;
+    QVariant flag;
+    QByteArray flagText;
     while ((rc = statement.step()) == SQLITE_ROW) {
         if (cancel && (++rows & 1023) == 0 && cancel->load())
             return StoreError::Refused;
+        // Most records hold one of a few flags: the last one is taken again
+        // when it is the same text.
+        const bool flagIsText = statement.columnType(5) == SQLITE_TEXT;
+        if (!flagIsText || flag.typeId() != QMetaType::QString ||
+            statement.textBytes(5) != QByteArrayView(flagText)) {
+            flag = statement.value(5);
+            flagText = flagIsText ? statement.textBytes(5).toByteArray() : QByteArray();
+        }
         builder.add(statement.value(0), columnBytes(statement, 1, group), columnBytes(statement, 2, title),
-                    columnBytes(statement, 3, text), statement.value(4), statement.value(5));
+                    columnBytes(statement, 3, text),
+                    statement.columnType(4) == SQLITE_TEXT ? StoredStamp::ofText(statement.textBytes(4))
+                                                           : StoredStamp::of(statement.value(4)),
+                    flag);
     }
     if (rc != SQLITE_DONE)
         return errorOf(db);
@@ -325,17 +338,21 @@ Outcome<RecordTable> LibraryStore::readAll(const std::atomic<bool> *cancel) cons
     c.db.exec("PRAGMA mmap_size = 268435456");
     RecordTable::Builder builder;
     {
-        SqliteStatement count(c.db, QStringLiteral("SELECT count(*), sum(length(CAST(CodeName AS BLOB))) + "
-                                                   "sum(length(CAST(Code AS BLOB))) FROM VBcode"));
-        if (count.isValid() && count.step() == SQLITE_ROW)
-            builder.reserve(count.value(0).toInt(), count.value(1).toLongLong());
+        // Room for the texts without a pass over them: the file's size bounds
+        // what it holds, and the pages reserved but never written take no
+        // memory. The highest rowid bounds the number of records as a rule.
+        SqliteStatement size(c.db, QStringLiteral("SELECT (SELECT max(rowid) FROM VBcode), page_count * "
+                                                  "page_size FROM pragma_page_count, pragma_page_size"));
+        if (size.isValid() && size.step() == SQLITE_ROW)
+            builder.reserve(int(std::clamp<qint64>(size.value(0).toLongLong(), 0, 1 << 22)),
+                            size.value(1).toLongLong());
     }
     SqliteStatement statement(c.db, ListColumns + QStringLiteral(" ORDER BY rowid"));
     if (!statement.isValid())
         return errorOf(c.db);
     if (const auto added = addRows(c.db, statement, builder, cancel); !added)
         return {added.error(), added.detail()};
-    return builder.finish(true);
+    return builder.finish(true, false);
 }
 
 Outcome<RecordTable> LibraryStore::readFirstScreen(int rows) const {

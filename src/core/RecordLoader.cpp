@@ -47,7 +47,20 @@ void RecordLoader::start() {
         read->result.emplace(readRecords(&read->cancel));
         QMetaObject::invokeMethod(
             this, [this, read] { finished(read); }, Qt::QueuedConnection);
+        if (!*read->result || read->cancel)
+            return;
+        RecordTable summarised = read->result->value().summarised();
+        QMetaObject::invokeMethod(
+            this, [this, read, summarised] { summariesFinished(read, summarised); }, Qt::QueuedConnection);
     });
+}
+
+void RecordLoader::summariesFinished(const std::shared_ptr<Read> &read, const RecordTable &table) {
+    // Only for the read whose records are kept (not abandoned, not released).
+    if (read->cancel || !m_kept || !m_kept->sharesRecordsWith(table))
+        return;
+    m_kept = table;
+    emit summarised(table);
 }
 
 void RecordLoader::finished(const std::shared_ptr<Read> &read) {

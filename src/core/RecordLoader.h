@@ -37,6 +37,9 @@ class RecordLoader : public QObject {
 
   signals:
     void loaded(const Outcome<RecordTable> &records);
+    // The records loaded last, with the summaries that speed searches up,
+    // worked out on the same thread right after.
+    void summarised(const RecordTable &records);
     // The kept table is gone: its memory can go back to the system.
     void released();
 
@@ -49,6 +52,7 @@ class RecordLoader : public QObject {
   private:
     struct Read;
     void finished(const std::shared_ptr<Read> &read);
+    void summariesFinished(const std::shared_ptr<Read> &read, const RecordTable &table);
     void release();
 
     const LibraryStore &m_library;

@@ -2,11 +2,16 @@
 
 #include "ListOrder.h"
 #include "PinyinMatcher.h"
+#include "Utf8.h"
 #include "WildcardPattern.h"
 
 #include <QHash>
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
 #include <algorithm>
 #include <bit>
+#include <thread>
 
 namespace {
 
@@ -113,7 +118,9 @@ ContentProbe::ContentProbe(QStringView lowered) {
 }
 
 bool RecordTable::mayHold(int s, const ContentProbe &probe) const {
-    const Data &d = *m_data;
+    if (!m_summaries)
+        return true;
+    const Summaries &d = *m_summaries;
     if (probe.m_units & ~d.units[size_t(s)])
         return false;
     const std::uint64_t *pairs = d.pairBits.data() + d.pairStart[size_t(s)];
@@ -135,8 +142,11 @@ struct RecordTable::Builder::State {
     std::shared_ptr<Data> data = std::make_shared<Data>();
     QHash<QString, quint32> groupIndex, flagIndex;
     std::optional<QStringList> categories;
-    std::vector<QVariant> commons, stamps;
+    std::vector<QVariant> commons;
+    std::vector<StoredStamp> stamps;
     bool oddIds = false;
+    QByteArray lastGroup;
+    quint32 lastGroupIndex = 0, lastFlagIndex = 0;
 
     static quint32 intern(QHash<QString, quint32> &index, QStringList &names, const QString &name) {
         auto it = index.constFind(name);
@@ -145,15 +155,46 @@ struct RecordTable::Builder::State {
         names << name;
         return *index.insert(name, quint32(names.size() - 1));
     }
-    // Appends the text as valid UTF-8: another program may have stored any
-    // bytes, and they then read as QString::fromUtf8 reads them.
-    void append(QByteArrayView bytes) {
-        if (bytes.isValidUtf8())
-            data->block.append(bytes);
-        else
-            data->block.append(QString::fromUtf8(bytes).toUtf8());
-    }
+    // Makes every title and text valid UTF-8, once the records are in:
+    // another program may have stored any bytes, and they then read as
+    // QString::fromUtf8 reads them. Notes which titles bear the special mark.
+    void makeValid();
 };
+
+void RecordTable::Builder::State::makeValid() {
+    Data &d = *data;
+    const size_t parts = d.starts.size() - 1;
+    std::vector<size_t> invalid;
+    for (size_t part = 0; part < parts; ++part) {
+        if (!utf8::isValid(QByteArrayView(d.block).sliced(d.starts[part], d.starts[part + 1] - d.starts[part])))
+            invalid.push_back(part);
+    }
+    if (!invalid.empty()) {
+        QByteArray block;
+        block.reserve(d.block.size() + d.block.size() / 8);
+        std::vector<qsizetype> starts(d.starts.size());
+        size_t next = 0;
+        for (size_t part = 0; part < parts; ++part) {
+            starts[part] = block.size();
+            const QByteArrayView bytes = QByteArrayView(d.block).sliced(d.starts[part], d.starts[part + 1] - d.starts[part]);
+            if (next < invalid.size() && invalid[next] == part) {
+                block.append(QString::fromUtf8(bytes).toUtf8());
+                ++next;
+            } else {
+                block.append(bytes);
+            }
+        }
+        starts[parts] = block.size();
+        d.block = std::move(block);
+        d.starts = std::move(starts);
+    }
+    d.longest = 0;
+    d.special.resize(d.ids.size());
+    for (size_t s = 0; s < d.ids.size(); ++s) {
+        d.special[s] = QByteArrayView(d.block).sliced(d.starts[2 * s], d.starts[2 * s + 1] - d.starts[2 * s]).contains(SpecialBytes);
+        d.longest = std::max(d.longest, d.starts[2 * s + 2] - d.starts[2 * s] + 1);
+    }
+}
 
 RecordTable::Builder::Builder() : m_state(std::make_unique<State>()) {}
 
@@ -162,6 +203,15 @@ RecordTable::Builder::~Builder() = default;
 void RecordTable::Builder::reserve(int records, qsizetype bytes) {
     Data &d = *m_state->data;
     d.block.reserve(bytes);
+#ifdef __linux__
+    // Tens of megabytes filled front to back: in large pages the system
+    // hands them over hundreds of times less often.
+    const auto start = (reinterpret_cast<std::uintptr_t>(d.block.data()) + 0x1FFFFF) & ~std::uintptr_t(0x1FFFFF);
+    const auto stop = (reinterpret_cast<std::uintptr_t>(d.block.data()) + std::uintptr_t(bytes)) &
+                      ~std::uintptr_t(0x1FFFFF);
+    if (stop > start)
+        madvise(reinterpret_cast<void *>(start), stop - start, MADV_HUGEPAGE);
+#endif
     d.starts.reserve(size_t(2 * records + 1));
     d.ids.reserve(size_t(records));
     d.groups.reserve(size_t(records));
@@ -170,7 +220,7 @@ void RecordTable::Builder::reserve(int records, qsizetype bytes) {
 }
 
 void RecordTable::Builder::add(const QVariant &id, QByteArrayView group, QByteArrayView title,
-                               QByteArrayView text, const QVariant &changeTime, const QVariant &commonFlag) {
+                               QByteArrayView text, StoredStamp changeTime, const QVariant &commonFlag) {
     State &st = *m_state;
     Data &d = *st.data;
     const size_t s = d.ids.size();
@@ -182,62 +232,81 @@ void RecordTable::Builder::add(const QVariant &id, QByteArrayView group, QByteAr
     }
     if (st.oddIds)
         d.oddIds.push_back(whole ? QString() : id.isNull() ? QStringLiteral("") : id.toString());
-    d.groups.push_back(State::intern(st.groupIndex, d.groupNames, QString::fromUtf8(group)));
-    d.flags.push_back(State::intern(
-        st.flagIndex, d.flagNames, commonFlag.isNull() ? QString(QLatin1String("")) : commonFlag.toString()));
+    // Neighbouring records mostly share their group and flag.
+    if (s == 0 || group != QByteArrayView(st.lastGroup)) {
+        st.lastGroup = group.toByteArray();
+        st.lastGroupIndex = State::intern(st.groupIndex, d.groupNames, QString::fromUtf8(group));
+    }
+    d.groups.push_back(st.lastGroupIndex);
+    const QString flag = commonFlag.isNull() ? QString(QLatin1String("")) : commonFlag.toString();
+    if (s == 0 || flag != d.flagNames[int(st.lastFlagIndex)])
+        st.lastFlagIndex = State::intern(st.flagIndex, d.flagNames, flag);
+    d.flags.push_back(st.lastFlagIndex);
     d.starts.push_back(d.block.size());
-    st.append(title);
-    d.special.push_back(QByteArrayView(d.block).sliced(d.starts.back()).contains(SpecialBytes));
+    d.block.append(title);
     d.starts.push_back(d.block.size());
-    st.append(text);
-    d.longest = std::max(d.longest, d.block.size() - d.starts[2 * s] + 1);
+    d.block.append(text);
     st.commons.push_back(commonFlag);
-    st.stamps.push_back(changeTime);
+    st.stamps.push_back(std::move(changeTime));
 }
 
 void RecordTable::Builder::setCategories(QStringList categories) {
     m_state->categories = std::move(categories);
 }
 
-void RecordTable::summariseAll(Data &d) {
+RecordTable RecordTable::summarised() const {
+    RecordTable table = *this;
+    if (m_data && !m_summaries)
+        table.m_summaries = summariseAll(*m_data);
+    return table;
+}
+
+std::shared_ptr<const RecordTable::Summaries> RecordTable::summariseAll(const Data &d) {
     // The summaries the search holds a record against before reading it: a
     // pair set of at least 256 bits and about one bit per byte, up to 4096.
+    auto summaries = std::make_shared<Summaries>();
+    Summaries &m = *summaries;
     const size_t count = d.ids.size();
     const auto wordsOf = [&](size_t s) {
         const qsizetype bytes = std::min<qsizetype>(d.starts[2 * s + 2] - d.starts[2 * s], 1 << 20);
         return std::clamp<std::uint32_t>(std::bit_ceil(std::uint32_t(bytes / 64)), 4, 64);
     };
-    d.pairStart.resize(count + 1);
-    d.pairStart[0] = 0;
+    m.pairStart.resize(count + 1);
+    m.pairStart[0] = 0;
     for (size_t s = 0; s < count; ++s)
-        d.pairStart[s + 1] = d.pairStart[s] + wordsOf(s);
-    d.pairBits.assign(d.pairStart[count], 0);
-    d.units.assign(count, 0);
-    d.spellings.assign(count, 0);
+        m.pairStart[s + 1] = m.pairStart[s] + wordsOf(s);
+    m.pairBits.assign(m.pairStart[count], 0);
+    m.units.assign(count, 0);
+    m.spellings.assign(count, 0);
     const QByteArrayView block(d.block);
     for (size_t s = 0; s < count; ++s) {
-        const int shift = 6 + std::countr_zero(d.pairStart[s + 1] - d.pairStart[s]);
-        std::uint64_t *pairs = d.pairBits.data() + d.pairStart[s];
-        summarise(block.sliced(d.starts[2 * s], d.starts[2 * s + 1] - d.starts[2 * s]), d.units[s], pairs,
-                  shift, &d.spellings[s]);
-        summarise(block.sliced(d.starts[2 * s + 1], d.starts[2 * s + 2] - d.starts[2 * s + 1]), d.units[s],
+        const int shift = 6 + std::countr_zero(m.pairStart[s + 1] - m.pairStart[s]);
+        std::uint64_t *pairs = m.pairBits.data() + m.pairStart[s];
+        summarise(block.sliced(d.starts[2 * s], d.starts[2 * s + 1] - d.starts[2 * s]), m.units[s], pairs,
+                  shift, &m.spellings[s]);
+        summarise(block.sliced(d.starts[2 * s + 1], d.starts[2 * s + 2] - d.starts[2 * s + 1]), m.units[s],
                   pairs, shift, nullptr);
     }
+    return summaries;
 }
 
-RecordTable RecordTable::Builder::finish(bool complete) {
+RecordTable RecordTable::Builder::finish(bool complete, bool summarise) {
+    RecordTable table = finishRecords(complete);
+    return summarise ? table.summarised() : table;
+}
+
+RecordTable RecordTable::Builder::finishRecords(bool complete) {
     State &st = *m_state;
     Data &d = *st.data;
     d.complete = complete;
     d.starts.push_back(d.block.size());
-    summariseAll(d);
-    d.order = listOrder(st.commons, st.stamps);
-    d.tied.assign(d.order.size(), false);
-    for (size_t row = 1; row < d.order.size(); ++row) {
-        const size_t a = size_t(d.order[row - 1]), b = size_t(d.order[row]);
-        d.tied[row] = compareStored(st.commons[a], st.commons[b]) == 0 &&
-                      compareStored(st.stamps[a], st.stamps[b]) == 0;
-    }
+    // The order is worked out on another thread meanwhile.
+    ListOrder order;
+    std::thread orderer([&] { order = listOrderWithTies(st.commons, st.stamps); });
+    st.makeValid();
+    orderer.join();
+    d.order = std::move(order.order);
+    d.tied = std::move(order.tied);
     st.commons = {};
     st.stamps = {};
     d.rows.resize(d.order.size());

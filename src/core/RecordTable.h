@@ -5,6 +5,7 @@
 // only for the rows shown. Copies share the data.
 #pragma once
 
+#include "ListOrder.h"
 #include "Record.h"
 
 #include <QByteArray>
@@ -80,12 +81,23 @@ class RecordTable {
     qsizetype recordEnd(int s) const { return m_data->starts[size_t(2 * s + 2)]; }
     int rowOf(int s) const { return m_data->rows[size_t(s)]; }
     int storedOf(int row) const { return stored(row); }
+    // The summaries a search holds records against before reading them are
+    // worked out after the records are in (the whole library is searchable
+    // at once, by reading every record): summarised() gives a copy of the
+    // table with them, sharing the records.
+    bool isSummarised() const { return m_summaries != nullptr; }
+    RecordTable summarised() const;
+    // Both tables hold the same records, read at the same time.
+    bool sharesRecordsWith(const RecordTable &other) const { return m_data == other.m_data; }
     // False when the stored record s cannot hold the probe's text within its
-    // title or within its text (true says only that it may).
+    // title or within its text (true says only that it may; always true
+    // before the summaries are in).
     bool mayHold(int s, const ContentProbe &probe) const;
     // The letters and digits the title's characters can spell in pinyin
-    // (PinyinMatcher::spellingMask), worked out once when the table is built.
-    std::uint64_t titleSpelling(int row) const { return m_data->spellings[stored(row)]; }
+    // (PinyinMatcher::spellingMask); every one before the summaries are in.
+    std::uint64_t titleSpelling(int row) const {
+        return m_summaries ? m_summaries->spellings[stored(row)] : ~std::uint64_t(0);
+    }
 
     // Builds a table from the rows of a read, in any order; the list order is
     // worked out at the end from the common flags and change stamps, exactly
@@ -98,12 +110,18 @@ class RecordTable {
         // Texts as the library's UTF-8 (made valid where it is not); the ID,
         // the stamp and the flag as the values read (their order is SQLite's).
         void add(const QVariant &id, QByteArrayView group, QByteArrayView title, QByteArrayView text,
-                 const QVariant &changeTime, const QVariant &commonFlag);
+                 const QVariant &changeTime, const QVariant &commonFlag) {
+            add(id, group, title, text, StoredStamp::of(changeTime), commonFlag);
+        }
+        void add(const QVariant &id, QByteArrayView group, QByteArrayView title, QByteArrayView text,
+                 StoredStamp changeTime, const QVariant &commonFlag);
         // The categories, when the rows added are not all of the library.
         void setCategories(QStringList categories);
-        RecordTable finish(bool complete);
+        // With `summarise` the table comes with its summaries (see summarised()).
+        RecordTable finish(bool complete, bool summarise = true);
 
       private:
+        RecordTable finishRecords(bool complete);
         struct State;
         std::unique_ptr<State> m_state;
     };
@@ -122,20 +140,21 @@ class RecordTable {
         std::vector<int> order; // list row -> record
         std::vector<int> rows;  // record -> list row
         std::vector<bool> tied; // list row -> tiesWithPrevious
-        // Per record: the code units its title and text hold (one bit each
-        // for letters and digits, the others shared out over the remaining
-        // bits), and a bit set of the pairs of neighbouring units, at least
-        // one bit per byte of the record, in the words from pairStart[s] to pairStart[s + 1].
+        QStringList categories;
+        qsizetype longest = 0;
+    };
+    // Per record: the code units its title and text hold (one bit each for
+    // letters and digits, the others shared out over the remaining bits),
+    // and a bit set of the pairs of neighbouring units, at least one bit per
+    // byte of the record, in the words from pairStart[s] to pairStart[s + 1].
+    struct Summaries {
         std::vector<std::uint64_t> units;
         std::vector<std::uint64_t> pairBits;
         std::vector<std::uint32_t> pairStart;
         std::vector<std::uint64_t> spellings; // per record: the title's PinyinMatcher::spellingMask
-        QStringList categories;
-        qsizetype longest = 0;
     };
     explicit RecordTable(std::shared_ptr<const Data> data) : m_data(std::move(data)) {}
-    // Works out the summaries of every record of a table being built.
-    static void summariseAll(Data &d);
+    static std::shared_ptr<const Summaries> summariseAll(const Data &d);
     size_t stored(int row) const { return size_t(m_data->order[size_t(row)]); }
     QByteArrayView titleAt(size_t s) const {
         return QByteArrayView(m_data->block)
@@ -147,4 +166,5 @@ class RecordTable {
     }
 
     std::shared_ptr<const Data> m_data;
+    std::shared_ptr<const Summaries> m_summaries;
 };

@@ -36,6 +36,15 @@ void SearchFilter::setTable(RecordTable table) {
     m_searches = {};
 }
 
+void SearchFilter::takeSummaries(const RecordTable &table) {
+    if (!m_table->sharesRecordsWith(table) || m_table->isSummarised())
+        return;
+    const bool shownToo = m_shown == m_table;
+    m_table = std::make_shared<const RecordTable>(table);
+    if (shownToo)
+        m_shown = m_table;
+}
+
 void SearchFilter::clearTable() {
     setTable(RecordTable());
     m_rows.clear();
@@ -62,7 +71,7 @@ std::vector<char> SearchFilter::matchLiteral(const QString &lowered,
     for (int s = 0; s < count; ++s) {
         if ((candidates && !candidate[size_t(s)]) || !table.mayHold(s, probe))
             continue;
-        shown[size_t(table.rowOf(s))] = probe.isDecisive() ||
+        shown[size_t(table.rowOf(s))] = (probe.isDecisive() && table.isSummarised()) ||
                                         needle.isIn(block, table.titleStart(s), table.textStart(s)) ||
                                         needle.isIn(block, table.textStart(s), table.recordEnd(s));
     }

@@ -5,8 +5,10 @@
 #include "Program.h"
 #include "RecordLoader.h"
 #include "TestEnv.h"
+#include "Utf8.h"
 
 #include <QDir>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
 #include <cerrno>
@@ -138,22 +140,45 @@ class TestStore : public QObject {
     // The store sorts by itself; odd values other writers leave must come out in SQLite's own order:
     // 14-digit stamps (some equal), numbers, other texts, texts beyond U+FFFF and NULL; few or many flags.
     void listOrderMatchesSqliteForAnyValues() {
+        // Mixed stamps, and (a library as this program writes it) stamps of
+        // 14 digits only, with ties.
+        for (const int kinds : {5, 1})
         for (const int flags : {5, 92}) {
-            lib = env->dir() + QStringLiteral("/order%1.mdb").arg(flags);
+            lib = env->dir() + QStringLiteral("/order%1-%2.mdb").arg(flags).arg(kinds);
             make(QStringLiteral(
                      "WITH RECURSIVE n(i, f) AS (SELECT 0, 0 UNION ALL SELECT i + 1, (i * 7 + 7) % %1 "
-                     "FROM n WHERE i < 399) INSERT INTO VBcode SELECT i, 'g', 't', 'c', 'x', CASE i % 5 "
+                     "FROM n WHERE i < 399) INSERT INTO VBcode SELECT i, 'g', 't', 'c', 'x', CASE i % %2 "
                      "WHEN 0 THEN '20201' || (100000000 + i * 7919 % 50) WHEN 1 THEN i WHEN 2 THEN 'x' || i "
                      "WHEN 3 THEN char(128512) || i END, CASE f WHEN 0 THEN NULL WHEN 1 THEN '常用' "
                      "ELSE 'v' || f END FROM n; INSERT INTO VBcode VALUES (1000, 'g', 't', 'c', 'x', "
-                     "char(57344), '常用')")
-                     .arg(flags));
+                     "'%3', '常用')")
+                     .arg(flags)
+                     .arg(kinds)
+                     .arg(kinds == 1 ? QStringLiteral("00000000000000") : QString(QChar(57344))));
             const RecordTable table = got(LibraryStore(lib).readAll());
             QStringList listed;
             for (int r = 0; r < table.size(); ++r)
                 listed << table.idText(r);
             QCOMPARE(listed,
                      TestEnv::sql(lib, "SELECT ID FROM VBcode ORDER BY IsUsed DESC, ChangeTime DESC, ID"));
+        }
+    }
+
+    // Texts other programs stored are taken as UTF-8 exactly where Qt takes
+    // them so: the quick check agrees with Qt's on every kind of sequence.
+    void utf8CheckAgreesWithQt() {
+        const char *const edges[] = {"\xC2\x80", "\xC1\xBF", "\xE0\xA0\x80", "\xE0\x9F\xBF", "\xED\x9F\xBF",
+                                     "\xED\xA0\x80", "\xEF\xBF\xBF", "\xF0\x90\x80\x80", "\xF0\x8F\xBF\xBF",
+                                     "\xF4\x8F\xBF\xBF", "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\xE4\xB8",
+                                     "\x80", "\xFF"};
+        QRandomGenerator random(7);
+        for (int i = 0; i < 20000; ++i) {
+            QByteArray bytes = QByteArray("abcdefghij").left(int(random.bounded(10)));
+            for (int parts = int(random.bounded(6)); parts > 0; --parts)
+                bytes += random.bounded(3) ? QByteArray(edges[random.bounded(int(std::size(edges)))])
+                                           : QByteArray(1, char(random.bounded(256)));
+            bytes += QByteArray("中文").left(int(random.bounded(7)));
+            QVERIFY2(utf8::isValid(bytes) == QByteArrayView(bytes).isValidUtf8(), bytes.toHex().constData());
         }
     }
 

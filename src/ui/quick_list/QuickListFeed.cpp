@@ -18,6 +18,12 @@ QuickListFeed::QuickListFeed(Settings &settings, const LibraryStore &library, Re
     : QObject(parent), m_settings(settings), m_library(library), m_loader(loader) {
     setObjectName(QStringLiteral("feed"));
     connect(&m_loader, &RecordLoader::loaded, this, &QuickListFeed::recordsArrived);
+    connect(&m_loader, &RecordLoader::summarised, this,
+            [this](const RecordTable &records) {
+                if (m_heldRecords && *m_heldRecords && m_heldRecords->value().sharesRecordsWith(records))
+                    m_heldRecords = Outcome<RecordTable>(records);
+                m_filter.takeSummaries(records);
+            });
 }
 
 void QuickListFeed::open() {
