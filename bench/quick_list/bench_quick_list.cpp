@@ -28,6 +28,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMap>
 #include <QMouseEvent>
@@ -131,11 +132,14 @@ class ListBench {
   public:
     explicit ListBench(const QString &path) : m_store(path) {}
 
-    // Opens a list the way the program does: placed, shown, painted.
-    QuickListWindow *open() {
+    void openWithoutWaiting() {
         m_list = std::make_unique<QuickListWindow>(m_settings, m_store, *m_loader);
         m_list->placeAt(QPoint(300, 40));
         m_list->present();
+    }
+    // Opens a list the way the program does: placed, shown, painted.
+    QuickListWindow *open() {
+        openWithoutWaiting();
         QElapsedTimer wait;
         wait.start();
         while (!(m_list->windowHandle() && m_list->windowHandle()->isExposed()) && wait.elapsed() < 5000)
@@ -151,7 +155,7 @@ class ListBench {
     void waitForRecords() {
         QElapsedTimer wait;
         wait.start();
-        while (feed(m_list.get()).isReading() && wait.elapsed() < 10000)
+        while ((feed(m_list.get()).isReading() || feed(m_list.get()).isWaiting()) && wait.elapsed() < 10000)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
     }
     // Closes the list; `forget` also drops what the loader keeps and trims,
@@ -182,8 +186,43 @@ void report(const char *figure, double value) {
     std::fflush(stdout);
 }
 
+// SQLite's own step through every record, each text touched, in file order:
+// what reading the whole library cannot beat.
+void sqliteScan(const QString &path) {
+    sqlite3 *db = nullptr;
+    sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_exec(db, "PRAGMA mmap_size = 268435456", nullptr, nullptr, nullptr);
+    sqlite3_stmt *st = nullptr;
+    sqlite3_prepare_v2(db, "SELECT ID, MoudleName, CodeName, Code, ChangeTime, IsUsed FROM VBcode", -1, &st, nullptr);
+    size_t bytes = 0;
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        for (int c = 1; c < 6; ++c) {
+            sqlite3_column_text(st, c);
+            bytes += size_t(sqlite3_column_bytes(st, c));
+        }
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    static volatile size_t sink;
+    sink = sink + bytes;
+}
+
+// The titles' and texts' UTF-8 bytes, in MiB.
+double textMiB(const QString &path) {
+    sqlite3 *db = nullptr;
+    sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt *st = nullptr;
+    sqlite3_prepare_v2(db, "SELECT sum(length(CAST(CodeName AS BLOB))) + sum(length(CAST(Code AS BLOB))) FROM VBcode",
+                       -1, &st, nullptr);
+    const double mib = sqlite3_step(st) == SQLITE_ROW ? double(sqlite3_column_int64(st, 0)) / (1 << 20) : 0;
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return mib;
+}
+
 int listPart(const QString &path, int runs) {
     ListBench bench(path);
+    report("texts", textMiB(path));
     // Memory first, before the timings have grown the heap.
     QWidget bare;
     bare.show();
@@ -196,7 +235,7 @@ int listPart(const QString &path, int runs) {
     report("openMemory", bench::memoryMb("VmRSS"));
     bench.close(true);
 
-    std::vector<double> first, ready, again, keys, keysPinyin, tenKeys;
+    std::vector<double> first, ready, again, keys, keysPinyin, tenKeys, scans, reads, early;
     // The second key and Backspace of each search, apart: a second key narrows
     // the most matches, Backspace widens them again.
     std::vector<double> secondKeys, backspaces, pinyinFirst, pinyinSecond, pinyinBackspaces, pastedTyped;
@@ -209,6 +248,27 @@ int listPart(const QString &path, int runs) {
         ready.push_back(clock.nsecsElapsed() / 1e6);
         bench.close(false);
         again.push_back(timeMs([&] { bench.open(); }));
+        bench.close(true);
+        scans.push_back(timeMs([&] { sqliteScan(path); }));
+        reads.push_back(timeMs([&] {
+            RecordLoader loader(bench.m_store);
+            bool in = false;
+            QObject::connect(&loader, &RecordLoader::loaded, [&] { in = true; });
+            loader.start();
+            while (!in)
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        }));
+        // A search typed 50 ms after the list was asked for, as a user types
+        // right after Ctrl+E: until its rows are painted, from the asking.
+        clock.restart();
+        bench.openWithoutWaiting();
+        while (clock.elapsed() < 50)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        searchBox(bench.m_list.get())->setText(QStringLiteral("select"));
+        bench.waitForRecords();
+        bench.m_list->repaint();
+        painted();
+        early.push_back(clock.nsecsElapsed() / 1e6);
         bench.close(true);
     }
     QuickListWindow *list = bench.open();
@@ -289,6 +349,9 @@ int listPart(const QString &path, int runs) {
     report("open", median(first));
     report("ready", median(ready));
     report("again", median(again));
+    report("sqliteScan", median(scans));
+    report("wholeRead", median(reads));
+    report("earlySearch", median(early));
     report("keystroke", median(keys));
     report("secondKey", median(secondKeys));
     report("backspace", median(backspaces));
@@ -402,14 +465,14 @@ QMap<QString, double> ProgramBench::run(const QString &program, const QString &l
     return out;
 }
 
-QMap<QString, double> runListPart(const XServer &display, const QString &library, int runs) {
+QMap<QString, double> runListPart(const XServer &display, const QString &library, int runs,
+                                  const QString &benchmark = QCoreApplication::applicationFilePath()) {
     QProcess child;
     QProcessEnvironment env = display.environment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     child.setProcessEnvironment(env);
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--list"), library, QString::number(runs)});
+    child.start(benchmark, {QStringLiteral("--list"), library, QString::number(runs)});
     child.waitForFinished(600000);
     QMap<QString, double> out;
     for (const QByteArray &line : child.readAllStandardOutput().split('\n')) {
@@ -434,9 +497,14 @@ const Row Rows[] = {
     {"resident memory, idle", "idle", "MiB", "26 MiB", "26 MiB", "26 MiB"},
     {"list shown, first time, until painted", "open", "ms", "94 ms", "443 ms", "40 / 80 ms"},
     {"  the whole library in, for searching", "ready", "ms", "–", "–", ""},
+    {"  the whole library read alone (the loader's thread)", "wholeRead", "ms", "–", "–", "2 × SQLite"},
+    {"  SQLite alone, stepping through the same rows", "sqliteScan", "ms", "–", "–", ""},
+    {"a search typed 50 ms after the list was asked for, until its rows are painted", "earlySearch", "ms", "–",
+     "–", "200 ms"},
     {"list shown again, until painted", "again", "ms", "62 ms", "411 ms", "25 / 60 ms"},
     {"resident memory, list open (program)", "programOpen", "MiB", "57 MiB", "242 MiB", "45 / 120 MiB"},
     {"resident memory, list open (list alone)", "openMemory", "MiB", "–", "–", ""},
+    {"  the titles and texts, UTF-8", "texts", "MiB", "–", "–", ""},
     {"one search keystroke, until painted", "keystroke", "ms", "14–19 ms", "12–48 ms", "8 / 30 ms"},
     {"  the second key of a search", "secondKey", "ms", "–", "–", ""},
     {"  Backspace in a search", "backspace", "ms", "–", "–", ""},
@@ -495,7 +563,14 @@ int main(int argc, char **argv) {
     const QMap<QString, double> ps = program.run(built, small, runs),
                                 pl = program.run(built, large, std::max(3, runs / 2));
     QMap<QString, double> bs, bl; // the earlier program's figures
+    QMap<QString, double> listBeforeSmall, listBeforeLarge;
     if (!earlier.isEmpty()) {
+        // The earlier build's own benchmark, beside its program, runs its list part.
+        const QString earlierBench = QFileInfo(earlier).dir().filePath(QStringLiteral("vemo_bench_quick_list"));
+        if (QFileInfo(earlierBench).isExecutable()) {
+            listBeforeSmall = runListPart(program.display(), small, runs, earlierBench);
+            listBeforeLarge = runListPart(program.display(), large, std::max(3, runs / 2), earlierBench);
+        }
         bs = program.run(earlier, small, runs);
         bl = program.run(earlier, large, std::max(3, runs / 2));
     }
@@ -507,7 +582,7 @@ int main(int argc, char **argv) {
     };
     merge(s, ps);
     merge(l, pl);
-    QMap<QString, double> beforeSmall, beforeLarge;
+    QMap<QString, double> beforeSmall = listBeforeSmall, beforeLarge = listBeforeLarge;
     merge(beforeSmall, bs);
     merge(beforeLarge, bl);
     program.tearDown();
