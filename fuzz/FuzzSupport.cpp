@@ -241,7 +241,9 @@ void compareRecords(std::vector<Row> stored, std::vector<Row> wanted, const exch
         qint64 id = 0;
         const QByteArray text = row[0].value_or(QByteArray());
         const char *end = text.constData() + text.size();
-        if (text.isEmpty() || std::from_chars(text.constData(), end, id).ptr != end)
+        // A number beyond 64 bits is no ID the library can keep.
+        const auto parsed = std::from_chars(text.constData(), end, id);
+        if (text.isEmpty() || parsed.ptr != end || parsed.ec != std::errc())
             break;
         ids.push_back(id);
     }
