@@ -470,7 +470,7 @@ class TestApplication : public QObject {
         QTRY_VERIFY(listMenu(list())->isVisible());
         QTest::keyClick(listMenu(list()), Qt::Key_E);
         QTRY_VERIFY(!listMenu(list())->isVisible());
-        QVERIFY(editor() && editor()->isVisible() && list()->isHeld());
+        QVERIFY(editor() && editor()->isVisible() && feed(list()).isHeld());
         QTest::qWait(200); // long enough for any read of the library
         QCOMPARE(statusLabel(list())->text(), status);
         selectRow(list(), feed(list()).rowShowing("1"));
@@ -481,7 +481,7 @@ class TestApplication : public QObject {
         part<QPushButton>(editor(), "updateButton")->click();
         QCOMPARE(env->boxes.last(), QStringLiteral("Vemo文本收集器|修改完成"));
         flush();
-        QVERIFY(!list()->isHeld());
+        QVERIFY(!feed(list()).isHeld());
         const auto storedText = [&] { return rowsOf(list()).text(feed(list()).rowShowing("2"), col::Text); };
         QTRY_COMPARE(storedText(), QStringLiteral("改过的文本二"));
         QTRY_VERIFY(!feed(list()).isReading());
@@ -509,16 +509,16 @@ class TestApplication : public QObject {
         QTRY_VERIFY(listMenu(list())->isVisible());
         QTest::keyClick(listMenu(list()), Qt::Key_E);
         QTRY_VERIFY(!listMenu(list())->isVisible());
-        QVERIFY(!editor()->isAddMode() && list()->isHeld());
+        QVERIFY(!editor()->isAddMode() && feed(list()).isHeld());
         QCOMPARE(part<QLineEdit>(editor(), "titleBox")->text(), QStringLiteral("标题一"));
         emit list()->aboutRequested();
         QVERIFY(app->aboutWindow() && app->aboutWindow()->isVisible());
         editor()->close();
         flush();
-        QVERIFY(list()->isHeld());
+        QVERIFY(feed(list()).isHeld());
         app->aboutWindow()->close();
         flush();
-        QVERIFY(!list()->isHeld());
+        QVERIFY(!feed(list()).isHeld());
 
         part<QComboBox>(app->settingsWindow(), "hotkeyBox")->setCurrentIndex(1); // "Ctrl+A"
         emit app->mainMenu().exitProgram->triggered();

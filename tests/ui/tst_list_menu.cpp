@@ -56,18 +56,18 @@ class TestListMenu : public QObject {
             recordList(list)->visualRect(recordModel(list)->index(f->rowOf(2), col::Title)).center();
         f->env.answers = {false};
         rightClick(at);
-        QVERIFY(list->isHeld());
+        QVERIFY(feed(list).isHeld());
         QTRY_VERIFY(menu->isVisible());
         QTest::keyClick(menu, Qt::Key_D);
         QTRY_VERIFY(!menu->isVisible());
         QCOMPARE(f->env.boxes, QStringList{"Vemo文本收集器|是否删除当前记录 客户's 回复"});
         QCOMPARE(f->sql("SELECT count(*) FROM VBcode WHERE ID = 2"), QStringLiteral("1"));
-        QVERIFY(!list->isHeld());
+        QVERIFY(!feed(list).isHeld());
         rightClick(at);
         QTRY_VERIFY(menu->isVisible());
         QTest::keyClick(menu, Qt::Key_Escape);
         QTRY_VERIFY(!menu->isVisible());
-        QVERIFY(!list->isHeld());
+        QVERIFY(!feed(list).isHeld());
     }
 
     void toggleTwiceRestoresTitleAndColour() {
@@ -245,7 +245,7 @@ class TestListMenu : public QObject {
         menu->clearLibrary->trigger();
         QCOMPARE(f->sql("SELECT group_concat(ID) FROM VBcode") + QString::number(rowsOf(list).rowCount()),
                  QStringLiteral("00"));
-        QVERIFY(!list->isHeld());
+        QVERIFY(!feed(list).isHeld());
     }
 };
 

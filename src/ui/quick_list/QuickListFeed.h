@@ -56,6 +56,7 @@ class QuickListFeed : public QObject {
 
     // A hold on the list begins or ends: records read meanwhile wait for its end.
     void setHeld(bool held);
+    bool isHeld() const { return m_held; }
 
     const SearchFilter &rows() const { return m_filter; }
     // The row that shows a record, by its ID as the list holds it; a record

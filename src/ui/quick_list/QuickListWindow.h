@@ -42,7 +42,6 @@ class QuickListWindow : public QWidget {
     // window is in use. A hold releases itself when its last copy goes.
     using Hold = std::shared_ptr<const void>;
     Hold keepOpen();
-    bool isHeld() const { return m_holds > 0; }
 
     // Tells whether a screen position lies on one of the program's icons:
     // presses there are no clicks outside the list.
@@ -85,6 +84,7 @@ class QuickListWindow : public QWidget {
     void keyPressEvent(QKeyEvent *event) override;
 
   private:
+    bool isHeld() const { return m_holds > 0; }
     void connectControls();
     void rowsAboutToChange(QuickListFeed::Change change);
     void rowsChanged(QuickListFeed::Change change, int row);
