@@ -258,3 +258,60 @@ RecordTable RecordTable::Builder::finish(bool complete) {
     }
     return RecordTable(std::move(st.data));
 }
+
+RecordTable RecordTable::joined(const RecordTable &own, const RecordTable &after) {
+    if (after.isEmpty())
+        return own;
+    if (!own.m_data)
+        return after;
+    const Data &a = *own.m_data, &b = *after.m_data;
+    const size_t na = a.ids.size(), nb = b.ids.size();
+    auto d = std::make_shared<Data>();
+    d->complete = a.complete;
+    d->block = a.block + b.block;
+    d->starts.reserve(2 * (na + nb) + 1);
+    d->starts.assign(a.starts.begin(), a.starts.begin() + qsizetype(2 * na));
+    for (qsizetype start : b.starts)
+        d->starts.push_back(start + a.block.size());
+    d->ids = a.ids;
+    d->ids.insert(d->ids.end(), b.ids.begin(), b.ids.end());
+    if (!a.oddIds.empty() || !b.oddIds.empty()) {
+        d->oddIds = a.oddIds;
+        d->oddIds.resize(na);
+        d->oddIds.insert(d->oddIds.end(), b.oddIds.begin(), b.oddIds.end());
+        d->oddIds.resize(na + nb);
+    }
+    const auto appendShifted = [](auto &to, const auto &from, auto shift) {
+        for (auto value : from)
+            to.push_back(value + shift);
+    };
+    d->groupNames = a.groupNames + b.groupNames;
+    d->groups = a.groups;
+    appendShifted(d->groups, b.groups, quint32(a.groupNames.size()));
+    d->flagNames = a.flagNames + b.flagNames;
+    d->flags = a.flags;
+    appendShifted(d->flags, b.flags, quint32(a.flagNames.size()));
+    d->special = a.special;
+    d->special.insert(d->special.end(), b.special.begin(), b.special.end());
+    d->order = a.order;
+    appendShifted(d->order, b.order, int(na));
+    d->rows = a.rows;
+    appendShifted(d->rows, b.rows, int(na));
+    d->tied = a.tied;
+    d->tied.insert(d->tied.end(), b.tied.begin(), b.tied.end());
+    d->tied[na] = false;
+    d->units = a.units;
+    d->units.insert(d->units.end(), b.units.begin(), b.units.end());
+    d->pairBits = a.pairBits;
+    d->pairBits.insert(d->pairBits.end(), b.pairBits.begin(), b.pairBits.end());
+    d->pairStart.assign(a.pairStart.begin(), a.pairStart.begin() + qsizetype(na));
+    appendShifted(d->pairStart, b.pairStart, a.pairStart[na]);
+    d->spellings = a.spellings;
+    d->spellings.insert(d->spellings.end(), b.spellings.begin(), b.spellings.end());
+    d->categories = a.categories;
+    for (const QString &name : b.categories)
+        if (name != CommonFlag && !d->categories.contains(name))
+            d->categories << name;
+    d->longest = std::max(a.longest, b.longest);
+    return RecordTable(std::move(d));
+}

@@ -87,6 +87,11 @@ class RecordTable {
     // (PinyinMatcher::spellingMask), worked out once when the table is built.
     std::uint64_t titleSpelling(int row) const { return m_data->spellings[stored(row)]; }
 
+    // The records of `own` in its order, then those of `after` in theirs, as
+    // one table: the categories are own's, then after's other than "常用".
+    // Nothing is decoded or summarised again.
+    static RecordTable joined(const RecordTable &own, const RecordTable &after);
+
     // Builds a table from the rows of a read, in any order; the list order is
     // worked out at the end from the common flags and change stamps, exactly
     // as "ORDER BY IsUsed DESC, ChangeTime DESC" orders them.

@@ -3,6 +3,7 @@
 #include "LibraryStore.h"
 #include "RecordLoader.h"
 #include "Settings.h"
+#include "TeamLibrary.h"
 
 #include <QTimer>
 #include <algorithm>
@@ -18,11 +19,45 @@ QuickListFeed::QuickListFeed(Settings &settings, const LibraryStore &library, Re
     : QObject(parent), m_settings(settings), m_library(library), m_loader(loader) {
     setObjectName(QStringLiteral("feed"));
     connect(&m_loader, &RecordLoader::loaded, this, &QuickListFeed::recordsArrived);
+    if (TeamLibrary *team = m_loader.team()) {
+        connect(team, &TeamLibrary::recordsChanged, this, &QuickListFeed::teamChanged);
+        connect(team, &TeamLibrary::stateChanged, this, &QuickListFeed::teamStateChanged);
+    }
+}
+
+TeamLibrary *QuickListFeed::team() const {
+    return m_loader.team();
+}
+
+RecordTable QuickListFeed::withTeam(const RecordTable &own) const {
+    const TeamLibrary *team = m_loader.team();
+    return team ? RecordTable::joined(own, team->listTable()) : own;
+}
+
+void QuickListFeed::teamChanged() {
+    // Records on their way are joined to the team's as they are when they arrive.
+    if (m_reading)
+        return;
+    if (m_held) {
+        m_teamChangedWhenReleased = true;
+        return;
+    }
+    const QStringList before = m_filter.categories();
+    m_filter.setTable(withTeam(m_own));
+    // The rows shown are filled again, the user's search or category kept
+    // and the same record current, as when the first screen grows.
+    emit rowsAboutToChange(Change::Grown);
+    load(m_last);
+    emit rowsChanged(Change::Grown, -1);
+    const QStringList names = m_filter.categories();
+    if (m_categoriesKnown && names != before)
+        emit categoriesRead(names, m_last.category == CommonFlag && !m_last.search);
 }
 
 void QuickListFeed::open() {
     if (auto kept = m_loader.reuse()) {
-        m_filter.setTable(std::move(*kept));
+        m_own = std::move(*kept);
+        m_filter.setTable(withTeam(m_own));
         fill(Filling{CommonFlag, false, {}});
     } else {
         // The list is shown first and reads its first screen right after,
@@ -82,7 +117,8 @@ void QuickListFeed::readFirstScreen() {
         return;
     m_firstScreenPending = false;
     if (auto first = m_library.readFirstScreen(FirstScreenRows)) {
-        m_filter.setTable(std::move(first.value()));
+        m_own = std::move(first.value());
+        m_filter.setTable(withTeam(m_own));
         // The first screen shows at once, whatever was typed meanwhile; the
         // rows asked for by then come with the whole library.
         m_reading = false;
@@ -127,6 +163,7 @@ void QuickListFeed::refill() {
 void QuickListFeed::markReadFailure(StoreError error) {
     // A library that cannot be read is not an empty one: no hints to add a
     // first text.
+    m_own = RecordTable();
     m_filter.clearTable();
     m_filter.setReadFailed(true);
     emit readFailed(error);
@@ -134,7 +171,8 @@ void QuickListFeed::markReadFailure(StoreError error) {
 
 void QuickListFeed::setHeld(bool held) {
     m_held = held;
-    if (held || (!m_heldRecords && !m_readWhenReleased && !m_refillWhenReleased))
+    if (held ||
+        (!m_heldRecords && !m_readWhenReleased && !m_refillWhenReleased && !m_teamChangedWhenReleased))
         return;
     // After the action that ended the hold has finished with the rows.
     QTimer::singleShot(0, this, [this] {
@@ -151,6 +189,8 @@ void QuickListFeed::setHeld(bool held) {
         }
         if (std::exchange(m_refillWhenReleased, false))
             refill();
+        if (std::exchange(m_teamChangedWhenReleased, false))
+            teamChanged();
     });
 }
 
@@ -158,8 +198,10 @@ void QuickListFeed::recordsArrived(const Outcome<RecordTable> &records) {
     if (!m_reading) {
         // A read this list did not wait for (begun for an earlier list): the
         // library as it is now, for the next filling.
-        if (records)
-            m_filter.setTable(records.value());
+        if (records) {
+            m_own = records.value();
+            m_filter.setTable(withTeam(m_own));
+        }
         return;
     }
     if (m_held) {
@@ -172,7 +214,8 @@ void QuickListFeed::recordsArrived(const Outcome<RecordTable> &records) {
     // Only the first screen was read so far.
     const bool firstScreen = !m_filter.table().isComplete();
     if (records) {
-        m_filter.setTable(records.value());
+        m_own = records.value();
+        m_filter.setTable(withTeam(m_own));
         m_filter.setReadFailed(false);
     } else {
         markReadFailure(records.error());

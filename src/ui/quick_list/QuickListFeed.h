@@ -21,6 +21,7 @@
 class LibraryStore;
 class RecordLoader;
 class Settings;
+class TeamLibrary;
 
 class QuickListFeed : public QObject {
     Q_OBJECT
@@ -58,6 +59,8 @@ class QuickListFeed : public QObject {
     void setHeld(bool held);
 
     const SearchFilter &rows() const { return m_filter; }
+    // The team library whose records follow the member's own; none when none is followed.
+    TeamLibrary *team() const;
     // The row that shows a record, by its ID as the list holds it; a record
     // row is preferred to the last-used row. -1 when no row shows it.
     int rowShowing(const QString &idText) const;
@@ -86,6 +89,8 @@ class QuickListFeed : public QObject {
     void caughtUp(const QList<int> &keys);
     // The library could not be read.
     void readFailed(StoreError error);
+    // The team library went online, offline or off.
+    void teamStateChanged();
 
   private:
     struct Filling {
@@ -99,11 +104,17 @@ class QuickListFeed : public QObject {
     void readFirstScreen();
     void recordsArrived(const Outcome<RecordTable> &records);
     void markReadFailure(StoreError error);
+    // The member's own records, followed by the team's when a team library is followed.
+    RecordTable withTeam(const RecordTable &own) const;
+    // The team's records changed: the rows shown take them in place.
+    void teamChanged();
 
     Settings &m_settings;
     const LibraryStore &m_library;
     RecordLoader &m_loader;
     SearchFilter m_filter;
+    // The member's own records as last read (the filter holds them joined to the team's).
+    RecordTable m_own;
     // The whole library is being read; a filling asked for meanwhile waits.
     bool m_reading = false;
     bool m_firstScreenPending = false;
@@ -118,4 +129,5 @@ class QuickListFeed : public QObject {
     // held: done when the hold ends.
     bool m_readWhenReleased = false;
     bool m_refillWhenReleased = false;
+    bool m_teamChangedWhenReleased = false;
 };
