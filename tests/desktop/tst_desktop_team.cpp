@@ -63,6 +63,11 @@ class DesktopTeam : public DesktopTest {
     }
 
   private slots:
+    void cleanupTestCase() { server.reset(); }
+    void init() {
+        DesktopTest::init();
+        server->sql("DELETE FROM vemo.\"VBcode\"");
+    }
     void initTestCase() {
         server = std::make_unique<PgCluster>();
         QVERIFY2(server->ok(), qPrintable(server->why()));
@@ -104,6 +109,40 @@ class DesktopTeam : public DesktopTest {
         QVERIFY2(pastesIntoTarget("greeting", home() + "/offline.txt", "team-list-offline", "Down Return"),
                  qPrintable(readFile(home() + "/offline.txt")));
         QVERIFY(server->start());
+    }
+
+    // Someone else changed the record while the editor had it open: 更新 says
+    // who, and the editor stays with the user's text.
+    void conflictingEditSaysWhoAndKeepsTheEditor() {
+        extraEnvironment["PGPASSFILE"] = qEnvironmentVariable("PGPASSFILE");
+        setSetting("团队文本库", server->conninfo("carol"));
+        server->sql("INSERT INTO vemo.\"VBcode\" (\"ID\", \"MoudleName\", \"CodeName\", \"Code\") "
+                    "VALUES (7, '客服话术', 'greeting', 'first')");
+        const QString icon = startVemo("INSERT INTO VBcode VALUES (1, '工具', 'Sub', '自己的标题', "
+                                       "'自己的文本', '20200101000001', '常用');");
+        QVERIFY(!icon.isEmpty());
+        QThread::msleep(1000);
+        clickOn(icon);
+        const QString shown = list();
+        QVERIFY(!shown.isEmpty());
+        type("greeting");
+        QThread::msleep(500);
+        chooseOnRow(shown, 0, "e");
+        const QString edit = editor();
+        QVERIFY(!edit.isEmpty());
+        server->sql("UPDATE vemo.\"VBcode\" SET \"Code\" = 'changed by the admin'");
+        clickIn(edit, {200, 250});
+        key("ctrl+End");
+        type(" mine");
+        pressUpdate(edit);
+        QVERIFY(answer("y"));
+        const QString box = search({"--name", "^Vemo文本收集器$"}, isOther, 8000);
+        QVERIFY(!box.isEmpty());
+        QThread::msleep(300);
+        shoot("team-editor-conflict");
+        QVERIFY(answer("Return"));
+        QVERIFY(windowsOf(vemo).contains(edit));
+        QCOMPARE(server->sql("SELECT \"Code\" FROM vemo.\"VBcode\""), QStringList{"changed by the admin"});
     }
 };
 
