@@ -130,7 +130,8 @@ void Application::wire() {
 
 void Application::iconClicked() {
     const auto any = m_library.hasAnyRecord();
-    if (any && any.value())
+    // The team's records are worth a list too, whatever the own library holds.
+    if ((any && any.value()) || m_team.size() > 0)
         m_callUp.showFromIcon();
     else if (!any)
         // A library that cannot be read is not an empty one: say why, after
