@@ -5,6 +5,8 @@
 #include "Settings.h"
 #include "TeamLibrary.h"
 
+#include <QMutexLocker>
+#include <QThreadPool>
 #include <QTimer>
 #include <algorithm>
 #include <utility>
@@ -18,11 +20,17 @@ QuickListFeed::QuickListFeed(Settings &settings, const LibraryStore &library, Re
                              QObject *parent)
     : QObject(parent), m_settings(settings), m_library(library), m_loader(loader) {
     setObjectName(QStringLiteral("feed"));
+    m_joins->feed = this;
     connect(&m_loader, &RecordLoader::loaded, this, &QuickListFeed::recordsArrived);
     if (TeamLibrary *team = m_loader.team()) {
         connect(team, &TeamLibrary::recordsChanged, this, &QuickListFeed::teamChanged);
         connect(team, &TeamLibrary::stateChanged, this, &QuickListFeed::teamStateChanged);
     }
+}
+
+QuickListFeed::~QuickListFeed() {
+    const QMutexLocker lock(&m_joins->mutex);
+    m_joins->feed = nullptr;
 }
 
 TeamLibrary *QuickListFeed::team() const {
@@ -34,6 +42,13 @@ RecordTable QuickListFeed::withTeam(const RecordTable &own) const {
     return team ? RecordTable::joined(own, team->listTable()) : own;
 }
 
+void QuickListFeed::setOwn(RecordTable own) {
+    m_own = std::move(own);
+    // A join begun for the records before is of no use any more.
+    ++m_joins->generation;
+    m_filter.setTable(withTeam(m_own));
+}
+
 void QuickListFeed::teamChanged() {
     // Records on their way are joined to the team's as they are when they arrive.
     if (m_reading)
@@ -42,8 +57,31 @@ void QuickListFeed::teamChanged() {
         m_teamChangedWhenReleased = true;
         return;
     }
+    // A large library takes a moment to join (a copy of every text): on a
+    // worker, so that typing in the list goes on meanwhile.
+    const TeamLibrary *team = m_loader.team();
+    const quint64 generation = ++m_joins->generation;
+    QThreadPool::globalInstance()->start(
+        [joins = m_joins, generation, own = m_own, listed = team ? team->listTable() : RecordTable()] {
+            RecordTable joined = RecordTable::joined(own, listed);
+            const QMutexLocker lock(&joins->mutex);
+            if (joins->feed && joins->generation == generation)
+                QMetaObject::invokeMethod(
+                    joins->feed,
+                    [feed = joins->feed, generation, joined] { feed->teamJoined(generation, joined); },
+                    Qt::QueuedConnection);
+        });
+}
+
+void QuickListFeed::teamJoined(quint64 generation, const RecordTable &joined) {
+    if (generation != m_joins->generation || m_reading)
+        return;
+    if (m_held) {
+        m_teamChangedWhenReleased = true;
+        return;
+    }
     const QStringList before = m_filter.categories();
-    m_filter.setTable(withTeam(m_own));
+    m_filter.setTable(joined);
     // The rows shown are filled again, the user's search or category kept
     // and the same record current, as when the first screen grows.
     emit rowsAboutToChange(Change::Grown);
@@ -56,8 +94,7 @@ void QuickListFeed::teamChanged() {
 
 void QuickListFeed::open() {
     if (auto kept = m_loader.reuse()) {
-        m_own = std::move(*kept);
-        m_filter.setTable(withTeam(m_own));
+        setOwn(std::move(*kept));
         fill(Filling{CommonFlag, false, {}});
     } else {
         // The list is shown first and reads its first screen right after,
@@ -117,8 +154,7 @@ void QuickListFeed::readFirstScreen() {
         return;
     m_firstScreenPending = false;
     if (auto first = m_library.readFirstScreen(FirstScreenRows)) {
-        m_own = std::move(first.value());
-        m_filter.setTable(withTeam(m_own));
+        setOwn(std::move(first.value()));
         // The first screen shows at once, whatever was typed meanwhile; the
         // rows asked for by then come with the whole library.
         m_reading = false;
@@ -164,6 +200,7 @@ void QuickListFeed::markReadFailure(StoreError error) {
     // A library that cannot be read is not an empty one: no hints to add a
     // first text.
     m_own = RecordTable();
+    ++m_joins->generation;
     m_filter.clearTable();
     m_filter.setReadFailed(true);
     emit readFailed(error);
@@ -199,8 +236,7 @@ void QuickListFeed::recordsArrived(const Outcome<RecordTable> &records) {
         // A read this list did not wait for (begun for an earlier list): the
         // library as it is now, for the next filling.
         if (records) {
-            m_own = records.value();
-            m_filter.setTable(withTeam(m_own));
+            setOwn(records.value());
         }
         return;
     }
@@ -214,8 +250,7 @@ void QuickListFeed::recordsArrived(const Outcome<RecordTable> &records) {
     // Only the first screen was read so far.
     const bool firstScreen = !m_filter.table().isComplete();
     if (records) {
-        m_own = records.value();
-        m_filter.setTable(withTeam(m_own));
+        setOwn(records.value());
         m_filter.setReadFailed(false);
     } else {
         markReadFailure(records.error());

@@ -14,8 +14,11 @@
 #include "StoreOutcome.h"
 
 #include <QList>
+#include <QMutex>
 #include <QObject>
 #include <QString>
+#include <atomic>
+#include <memory>
 #include <optional>
 
 class LibraryStore;
@@ -28,6 +31,7 @@ class QuickListFeed : public QObject {
   public:
     QuickListFeed(Settings &settings, const LibraryStore &library, RecordLoader &loader,
                   QObject *parent = nullptr);
+    ~QuickListFeed() override;
 
     // Shows "常用" from the records the loader still holds, or waits for the
     // first screen; call once the rows' signals are connected.
@@ -106,8 +110,12 @@ class QuickListFeed : public QObject {
     void markReadFailure(StoreError error);
     // The member's own records, followed by the team's when a team library is followed.
     RecordTable withTeam(const RecordTable &own) const;
-    // The team's records changed: the rows shown take them in place.
+    // The member's own records as read; the filter gets them joined to the team's.
+    void setOwn(RecordTable own);
+    // The team's records changed: they are joined to the own on a worker, and
+    // the rows shown take them in place (teamJoined).
     void teamChanged();
+    void teamJoined(quint64 generation, const RecordTable &joined);
 
     Settings &m_settings;
     const LibraryStore &m_library;
@@ -130,4 +138,12 @@ class QuickListFeed : public QObject {
     bool m_readWhenReleased = false;
     bool m_refillWhenReleased = false;
     bool m_teamChangedWhenReleased = false;
+    // The joins under way on a worker: only the newest one counts, and none
+    // once the feed is gone.
+    struct Joins {
+        QMutex mutex;
+        QuickListFeed *feed = nullptr;
+        std::atomic<quint64> generation = 0;
+    };
+    std::shared_ptr<Joins> m_joins = std::make_shared<Joins>();
 };
