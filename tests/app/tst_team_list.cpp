@@ -175,6 +175,13 @@ class TestTeamList : public QObject {
         QCOMPARE(as(QStringLiteral("bob"))->fetchAll().value().size(), size_t(2));
         QVERIFY(app->team().find(kept.id).has_value());
         QVERIFY(search(QStringLiteral("记录"), QStringLiteral("保留的记录")) >= 0);
+
+        // 备份 acts on the member's own library and says the team's is untouched.
+        openMenu(list());
+        menu->backUp->trigger();
+        menu->hide();
+        QVERIFY(env->boxes.last().contains(QStringLiteral("数据库备份完成")));
+        QVERIFY(statusLabel(list())->text().contains(QStringLiteral("团队文本库没有改变")));
     }
 
     // Someone else changed the record since the editor opened it: the editor
@@ -219,10 +226,7 @@ class TestTeamList : public QObject {
         start(QStringLiteral("bob"), 1);
         QVERIFY(server->stop());
         QTRY_COMPARE_WITH_TIMEOUT(app->team().state(), TeamLibrary::State::Offline, 10000);
-        QElapsedTimer opening;
-        opening.start();
         openList();
-        QVERIFY(opening.elapsed() < 1000);
         QVERIFY2(statusLabel(list())->text().startsWith(QStringLiteral("团队文本库离线（自 ")),
                  qPrintable(statusLabel(list())->text()));
         QString pastedText;
