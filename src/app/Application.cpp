@@ -4,6 +4,7 @@
 #include "PlatformEventPump.h"
 #include "Program.h"
 #include "SystemEntries.h"
+#include "TeamCache.h"
 #include "common/MessageBoxes.h"
 #include "exchange/ExchangeDialogs.h"
 
@@ -13,7 +14,7 @@
 
 Application::Application(const QString &programFolder, QObject *parent)
     : QObject(parent), m_library(QDir(programFolder).filePath(QString::fromLatin1(librarySchema::FileName))),
-      m_icon(m_settings), m_callUp(m_settings, m_library),
+      m_team(team::defaultCachePath()), m_icon(m_settings), m_callUp(m_settings, m_library),
       m_capture(m_settings, m_library, m_callUp, &m_icon) {
     wire();
 }
@@ -42,6 +43,8 @@ bool Application::start() {
     if (!hotkeyFailure.isEmpty())
         notices << hotkeyFailure;
     m_capture.startWatching();
+    // The team library is reached on its own thread: start-up does not wait for it.
+    m_team.follow(m_settings.value(setting::TeamLibrary));
     // A session that ends the program (SIGTERM, logout) gets the same orderly end.
     m_events = std::make_unique<PlatformEventPump>([this] { exit(); });
     if (m_settings.value(setting::ShowInTray))
@@ -107,9 +110,16 @@ void Application::wire() {
     connect(m_menu.exitProgram, &QAction::triggered, this, &Application::exit);
 
     m_callUp.setOwnIconTest([this](const QPoint &pos) { return isOnOwnIcon(pos); });
+    m_callUp.setTeam(&m_team);
+    connect(&m_settings, &Settings::changed, this, [this](const QString &key) {
+        if (m_started && key == setting::TeamLibrary.key())
+            m_team.follow(m_settings.value(setting::TeamLibrary));
+    });
     connect(&m_callUp, &CallUpController::listCreated, this, [this](QuickListWindow *list) {
         connect(list, &QuickListWindow::addRequested, &m_capture, &CaptureController::proposeClipboard);
         connect(list, &QuickListWindow::editRequested, &m_capture, &CaptureController::edit);
+        connect(list, &QuickListWindow::editTeamRequested, this,
+                [this](const TeamRecord &record) { m_capture.editTeam(m_team, record); });
         connect(list, &QuickListWindow::aboutRequested, list, [this, list] {
             showAbout();
             // The list keeps still while the About window is open.
@@ -120,7 +130,8 @@ void Application::wire() {
 
 void Application::iconClicked() {
     const auto any = m_library.hasAnyRecord();
-    if (any && any.value())
+    // The team's records are worth a list too, whatever the own library holds.
+    if ((any && any.value()) || m_team.size() > 0)
         m_callUp.showFromIcon();
     else if (!any)
         // A library that cannot be read is not an empty one: say why, after

@@ -9,6 +9,7 @@
 #include "LibraryStore.h"
 #include "Settings.h"
 #include "SingleInstance.h"
+#include "TeamLibrary.h"
 #include "about/AboutWindow.h"
 #include "common/WindowSlot.h"
 #include "icon/IconWindow.h"
@@ -50,6 +51,7 @@ class Application : public QObject {
     MainMenu &mainMenu() { return m_menu; }
     CallUpController &callUp() { return m_callUp; }
     CaptureController &capture() { return m_capture; }
+    TeamLibrary &team() { return m_team; }
     SettingsWindow *settingsWindow() const { return m_settingsWindow.peek(); }
     AboutWindow *aboutWindow() const { return m_aboutWindow.peek(); }
 
@@ -64,6 +66,8 @@ class Application : public QObject {
     SingleInstance m_instance;
     Settings m_settings;
     LibraryStore m_library;
+    // Followed from start-up on, whenever "团队文本库" names a server.
+    TeamLibrary m_team;
     IconWindow m_icon;
     TrayIcon m_tray;
     MainMenu m_menu;

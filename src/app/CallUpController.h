@@ -53,6 +53,8 @@ class CallUpController : public QObject {
 
     // Tells whether a screen position lies on one of the program's icons.
     void setOwnIconTest(std::function<bool(const QPoint &)> test) { m_isOwnIcon = std::move(test); }
+    // The team library whose records the list shows after the member's own.
+    void setTeam(TeamLibrary *team) { m_loader.setTeam(team); }
 
   signals:
     // A new list was made: the program wires its requests.

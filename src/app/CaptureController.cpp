@@ -73,9 +73,19 @@ void CaptureController::proposeClipboard() {
 }
 
 void CaptureController::edit(const Record &record) {
-    QuickListWindow *list = m_callUp.list();
     RecordEditor *editor = ensureEditor();
     editor->showRecord(record);
+    placeBesideList(editor);
+}
+
+void CaptureController::editTeam(TeamLibrary &team, const TeamRecord &record) {
+    RecordEditor *editor = ensureEditor();
+    editor->showTeamRecord(team, record);
+    placeBesideList(editor);
+}
+
+void CaptureController::placeBesideList(RecordEditor *editor) {
+    QuickListWindow *list = m_callUp.list();
     if (list) {
         // The list keeps still until the editor closes.
         connect(editor, &QObject::destroyed, list, [hold = list->keepOpen()] {});

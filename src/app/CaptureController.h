@@ -36,6 +36,8 @@ class CaptureController : public QObject {
     // A stored record in edit mode, beside the quick list, which keeps still
     // while the editor is open.
     void edit(const Record &record);
+    // The same for a record of the team library, which 更新 stores on the server.
+    void editTeam(TeamLibrary &team, const TeamRecord &record);
 
     // The held-Ctrl+C watch runs from here on, while the setting is on
     // (start-up calls it once the program knows it is the only copy).
@@ -45,6 +47,8 @@ class CaptureController : public QObject {
 
   private:
     RecordEditor *ensureEditor();
+    // Stands the editor beside the list, which keeps still while the editor is open.
+    void placeBesideList(RecordEditor *editor);
     // The held-Ctrl+C watch, every 100 ms while the setting is on.
     void watchTick();
     void followSettings();

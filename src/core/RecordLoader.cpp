@@ -1,5 +1,7 @@
 #include "RecordLoader.h"
 
+#include "TeamLibrary.h"
+
 struct RecordLoader::Read {
     std::atomic<bool> cancel{false};
     LibraryStore::Signature signature;
@@ -89,4 +91,12 @@ void RecordLoader::release() {
     }
     m_kept.reset();
     emit released();
+}
+
+void RecordLoader::setTeam(TeamLibrary *team) {
+    m_team = team;
+}
+
+TeamLibrary *RecordLoader::team() const {
+    return m_team.data();
 }

@@ -9,11 +9,14 @@
 #include "StoreOutcome.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QThreadPool>
 #include <QTimer>
 #include <atomic>
 #include <memory>
 #include <optional>
+
+class TeamLibrary;
 
 class RecordLoader : public QObject {
     Q_OBJECT
@@ -34,6 +37,11 @@ class RecordLoader : public QObject {
     // The table is kept for `ms` more, then dropped, a read still running
     // abandoned, and released() follows; a read or a reuse in between keeps it.
     void releaseLater(int ms);
+
+    // The team library whose records the list shows after the library's own
+    // (none when no team library is followed); it lives on its own.
+    void setTeam(TeamLibrary *team);
+    TeamLibrary *team() const;
 
   signals:
     void loaded(const Outcome<RecordTable> &records);
@@ -62,4 +70,5 @@ class RecordLoader : public QObject {
     std::optional<RecordTable> m_kept;
     LibraryStore::Signature m_keptSignature;
     QTimer m_releaseTimer;
+    QPointer<TeamLibrary> m_team;
 };

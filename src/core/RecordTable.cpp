@@ -327,3 +327,68 @@ RecordTable RecordTable::Builder::finishRecords(bool complete) {
     }
     return RecordTable(std::move(st.data));
 }
+
+RecordTable RecordTable::joined(const RecordTable &own, const RecordTable &after) {
+    if (after.isEmpty())
+        return own;
+    if (!own.m_data)
+        return after;
+    const Data &a = *own.m_data, &b = *after.m_data;
+    const size_t na = a.ids.size(), nb = b.ids.size();
+    auto d = std::make_shared<Data>();
+    d->complete = a.complete;
+    d->block = a.block + b.block;
+    d->starts.reserve(2 * (na + nb) + 1);
+    d->starts.assign(a.starts.begin(), a.starts.begin() + qsizetype(2 * na));
+    for (qsizetype start : b.starts)
+        d->starts.push_back(start + a.block.size());
+    d->ids = a.ids;
+    d->ids.insert(d->ids.end(), b.ids.begin(), b.ids.end());
+    if (!a.oddIds.empty() || !b.oddIds.empty()) {
+        d->oddIds = a.oddIds;
+        d->oddIds.resize(na);
+        d->oddIds.insert(d->oddIds.end(), b.oddIds.begin(), b.oddIds.end());
+        d->oddIds.resize(na + nb);
+    }
+    const auto appendShifted = [](auto &to, const auto &from, auto shift) {
+        for (auto value : from)
+            to.push_back(value + shift);
+    };
+    d->groupNames = a.groupNames + b.groupNames;
+    d->groups = a.groups;
+    appendShifted(d->groups, b.groups, quint32(a.groupNames.size()));
+    d->flagNames = a.flagNames + b.flagNames;
+    d->flags = a.flags;
+    appendShifted(d->flags, b.flags, quint32(a.flagNames.size()));
+    d->special = a.special;
+    d->special.insert(d->special.end(), b.special.begin(), b.special.end());
+    d->order = a.order;
+    appendShifted(d->order, b.order, int(na));
+    d->rows = a.rows;
+    appendShifted(d->rows, b.rows, int(na));
+    d->tied = a.tied;
+    d->tied.insert(d->tied.end(), b.tied.begin(), b.tied.end());
+    d->tied[na] = false;
+    d->categories = a.categories;
+    for (const QString &name : b.categories)
+        if (name != CommonFlag && !d->categories.contains(name))
+            d->categories << name;
+    d->longest = std::max(a.longest, b.longest);
+    RecordTable table(std::move(d));
+    // The summaries join when both sides have theirs; else the joined table
+    // is searched by reading every record until it is summarised itself.
+    if (own.m_summaries && after.m_summaries) {
+        const Summaries &x = *own.m_summaries, &y = *after.m_summaries;
+        auto m = std::make_shared<Summaries>();
+        m->units = x.units;
+        m->units.insert(m->units.end(), y.units.begin(), y.units.end());
+        m->pairBits = x.pairBits;
+        m->pairBits.insert(m->pairBits.end(), y.pairBits.begin(), y.pairBits.end());
+        m->pairStart.assign(x.pairStart.begin(), x.pairStart.begin() + qsizetype(na));
+        appendShifted(m->pairStart, y.pairStart, x.pairStart[na]);
+        m->spellings = x.spellings;
+        m->spellings.insert(m->spellings.end(), y.spellings.begin(), y.spellings.end());
+        table.m_summaries = std::move(m);
+    }
+    return table;
+}

@@ -99,6 +99,11 @@ class RecordTable {
         return m_summaries ? m_summaries->spellings[stored(row)] : ~std::uint64_t(0);
     }
 
+    // The records of `own` in its order, then those of `after` in theirs, as
+    // one table: the categories are own's, then after's other than "常用".
+    // Nothing is decoded or summarised again.
+    static RecordTable joined(const RecordTable &own, const RecordTable &after);
+
     // Builds a table from the rows of a read, in any order; the list order is
     // worked out at the end from the common flags and change stamps, exactly
     // as "ORDER BY IsUsed DESC, ChangeTime DESC" orders them.

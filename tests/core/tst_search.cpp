@@ -106,6 +106,40 @@ class TestSearch : public QObject {
         QVERIFY(count[0] > 1000 && count[1] > 1000 && count[2] > 1000); // or the comparison proves little
     }
 
+    // The team's records joined after the member's own: their categories
+    // after the own, every search over both (the own first), the texts and
+    // marks of each side where they were.
+    void teamRecordsFollowTheOwn() {
+        RecordTable::Builder team;
+        const QByteArray face = "\xf0\x9f\x98\x80";
+        team.add(QStringLiteral("团队:7"), "团队·话术", "★★　客户回复", "select" + face + "\r\n\t", "2", {});
+        team.add(QStringLiteral("团队:8"), "团队·话术", "问候", "您好 team only", "3", {});
+        team.add(QStringLiteral("团队:9"), "团队·签名", "sig", "UPDATE signed", "1", {});
+        const RecordTable own = env.tableOf(Sample);
+        const RecordTable joined = RecordTable::joined(own, team.finish(true));
+        QCOMPARE(joined.size(), int(Sample.size()) + 3);
+        QVERIFY(!joined.tiesWithPrevious(int(Sample.size())));
+        SearchFilter filter;
+        filter.setTable(joined);
+        QCOMPARE(filter.categories(), (QStringList{"常用", "SQL", "邮件", "sql", "团队·话术", "团队·签名"}));
+        filter.showCategory(QStringLiteral("团队·话术"), QString());
+        QCOMPARE(column(filter, col::Id), (QStringList{"团队:8", "团队:7"})); // the newest change first
+        QCOMPARE(column(filter, col::Text)[1].toUtf8(), "select" + face + "\r\n\t");
+        QVERIFY(filter.colour(1) == RowColour::Special);
+        filter.showCategory(CommonFlag, QString());
+        QCOMPARE(column(filter, col::Id), (QStringList{"11", "12", "13"})); // no team record is common
+        // Both sides searched, the own first; a text held by one side only is found there only.
+        QCOMPARE(found(filter, "select"), (QStringList{"11", "团队:7"}));
+        QCOMPARE(found(filter, "update"), (QStringList{"14", "团队:9"}));
+        QCOMPARE(found(filter, "team only"), QStringList{"团队:8"});
+        QCOMPARE(found(filter, "Текст"), QStringList{"16"});
+        QCOMPARE(found(filter, "s*ed"), QStringList{"团队:9"});
+        QCOMPARE(found(filter, "khhf"), QStringList{"团队:7"}); // 客户回复 in pinyin
+        QCOMPARE(found(filter, "hfmb"), QStringList{"12"});
+        // Nothing to join: the own table as it was.
+        QCOMPARE(RecordTable::joined(own, RecordTable()).categories(), own.categories());
+    }
+
     void categoriesLastUsedAndHintRows() {
         SearchFilter filter;
         filter.setTable(env.tableOf(Sample));

@@ -169,23 +169,31 @@ class Follower : public QObject {
     void publish() {
         auto records = std::make_shared<TeamRecords>();
         records->reserve(m_records.size());
-        RecordTable::Builder builder;
+        RecordTable::Builder builder, listBuilder;
         qsizetype bytes = 0;
         for (const auto &[id, r] : m_records)
             bytes += r.title.size() + r.text.size();
         builder.reserve(int(m_records.size()), bytes);
+        listBuilder.reserve(int(m_records.size()), bytes);
+        const QByteArray groupPrefix = team::GroupPrefix.toUtf8();
         for (const auto &[id, r] : m_records) {
             records->push_back(r);
             builder.add(QVariant(id), r.group, r.title, r.text, nullable(r.changeTime),
                         nullable(r.commonFlag));
+            // "常用" is the member's own choice: no team record is common.
+            listBuilder.add(QVariant(team::listId(id)), groupPrefix + r.group, r.title, r.text,
+                            nullable(r.changeTime), QVariant());
         }
         RecordTable table = builder.finish(true);
+        RecordTable listTable = listBuilder.finish(true);
         std::shared_ptr<const TeamRecords> shared = std::move(records);
         QPointer<TeamLibrary> library(m_library);
         const QDateTime at = m_receivedAt;
         QMetaObject::invokeMethod(
             m_library,
-            [library, g = m_generation, shared, table, at] { library->received(g, shared, table, at); },
+            [library, g = m_generation, shared, table, listTable, at] {
+                library->received(g, shared, table, listTable, at);
+            },
             Qt::QueuedConnection);
     }
 
@@ -252,6 +260,7 @@ void TeamLibrary::follow(const QString &conninfo) {
     m_records.reset();
     m_byId.clear();
     m_table = RecordTable();
+    m_listTable = RecordTable();
     m_receivedAt = QDateTime();
     m_offlineSince = QDateTime();
     m_user.clear();
@@ -277,11 +286,12 @@ std::optional<TeamRecord> TeamLibrary::find(qint64 id) const {
 }
 
 void TeamLibrary::received(quint64 generation, std::shared_ptr<const TeamRecords> records, RecordTable table,
-                           QDateTime at) {
+                           RecordTable listTable, QDateTime at) {
     if (generation != m_generation)
         return;
     m_records = std::move(records);
     m_table = std::move(table);
+    m_listTable = std::move(listTable);
     m_receivedAt = at;
     m_byId.clear();
     m_byId.reserve(qsizetype(m_records->size()));

@@ -58,6 +58,9 @@ class TeamLibrary : public QObject {
     RecordTable table() const { return m_table; }
     int size() const { return m_records ? int(m_records->size()) : 0; }
     std::optional<TeamRecord> find(qint64 id) const;
+    // The same as the quick list lists them after the member's own: groups
+    // as "团队·<group>", IDs as team::listId(), none of them common.
+    RecordTable listTable() const { return m_listTable; }
 
     // Changes to the server. Each gives a number that changeFinished()
     // reports with its outcome; offline, the outcome is Offline at once
@@ -79,7 +82,7 @@ class TeamLibrary : public QObject {
     friend class team::Follower;
     // From the worker; what an earlier follow() asked for is ignored.
     void received(quint64 generation, std::shared_ptr<const TeamRecords> records, RecordTable table,
-                  QDateTime at);
+                  RecordTable listTable, QDateTime at);
     void reached(quint64 generation, State state, TeamError error, const QString &detail,
                  const QString &user);
     quint64 send(std::function<TeamOutcome<TeamRecord>(team::Server &)> change);
@@ -94,7 +97,7 @@ class TeamLibrary : public QObject {
     QString m_lastDetail, m_user;
     std::shared_ptr<const TeamRecords> m_records;
     QHash<qint64, int> m_byId;
-    RecordTable m_table;
+    RecordTable m_table, m_listTable;
     quint64 m_nextRequest = 0;
     quint64 m_generation = 0;
 };

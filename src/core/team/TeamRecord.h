@@ -50,6 +50,25 @@ struct TeamRecord {
 
 using TeamRecords = std::vector<TeamRecord>;
 
+// How the quick list tells the team's records from the member's own: a team
+// record's group is listed as "团队·<group>", and its ID as "团队:<id>", which
+// the member's library, whose IDs are numbers, never holds.
+namespace team {
+inline const QString GroupPrefix = QStringLiteral("团队·");
+inline const QString IdPrefix = QStringLiteral("团队:");
+inline QString listId(qint64 id) {
+    return IdPrefix + QString::number(id);
+}
+// The team record's ID a list row holds; none for the member's own records.
+inline std::optional<qint64> idFromListId(const QString &idText) {
+    if (!idText.startsWith(IdPrefix))
+        return std::nullopt;
+    bool ok = false;
+    const qint64 id = QStringView(idText).sliced(IdPrefix.size()).toLongLong(&ok);
+    return ok ? std::optional<qint64>(id) : std::nullopt;
+}
+} // namespace team
+
 enum class TeamError {
     None,
     NotBuilt,            // this program was built without libpq

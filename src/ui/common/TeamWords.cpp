@@ -79,4 +79,12 @@ QString teamStatus(const TeamLibrary &library) {
     return text;
 }
 
+QString teamListNotice(const TeamLibrary &library) {
+    if (library.state() != TeamLibrary::State::Offline)
+        return {};
+    // Short enough for the list's status line.
+    return QStringLiteral("团队文本库离线（自 %1 起）")
+        .arg(library.offlineSince().toLocalTime().toString(QStringLiteral("MM-dd HH:mm")));
+}
+
 } // namespace messages

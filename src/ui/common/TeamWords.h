@@ -18,5 +18,8 @@ template <typename T> QString describe(const TeamOutcome<T> &outcome) {
 }
 // One line for a status bar: "团队文本库离线（自 12月7日 14:05 起），显示的是缓存的记录" and the like.
 QString teamStatus(const TeamLibrary &library);
+// The quick list's short notice: "团队文本库离线（自 12-07 14:05 起）" while
+// offline, nothing otherwise.
+QString teamListNotice(const TeamLibrary &library);
 
 } // namespace messages

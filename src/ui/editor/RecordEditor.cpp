@@ -2,10 +2,12 @@
 
 #include "LibraryStore.h"
 #include "Settings.h"
+#include "TeamLibrary.h"
 #include "TextRules.h"
 #include "TextTemplate.h"
 #include "common/Fonts.h"
 #include "common/MessageBoxes.h"
+#include "common/TeamWords.h"
 #include "common/WindowPlacement.h"
 
 #include <QCheckBox>
@@ -216,6 +218,8 @@ bool RecordEditor::isAddMode() const {
 
 void RecordEditor::proposeNew(const QString &text) {
     setAddMode(true);
+    m_team = nullptr;
+    m_commonBox->setEnabled(true);
     m_id = LibraryStore::newKey();
     m_idValue->setText(QStringLiteral("%1").arg(m_id, 8, 10, QLatin1Char('0')));
     setText(text);
@@ -225,6 +229,8 @@ void RecordEditor::proposeNew(const QString &text) {
 
 void RecordEditor::showRecord(const Record &record) {
     setAddMode(false);
+    m_team = nullptr;
+    m_commonBox->setEnabled(true);
     m_id = record.id;
     m_idValue->setText(QString::number(record.id));
     m_titleBox->setText(record.title);
@@ -232,6 +238,38 @@ void RecordEditor::showRecord(const Record &record) {
     m_category = record.category;
     m_groupBox->setCurrentText(record.group);
     m_commonBox->setChecked(record.common);
+}
+
+void RecordEditor::showTeamRecord(TeamLibrary &team, const TeamRecord &record) {
+    showRecord(record.toRecord());
+    m_team = &team;
+    m_teamVersion = record.version;
+    m_idValue->setText(QStringLiteral("团队 %1").arg(record.id));
+    // 常用 is the member's own choice, kept out of the team's records.
+    m_commonBox->setChecked(false);
+    m_commonBox->setEnabled(false);
+}
+
+void RecordEditor::sendToTeam(quint64 request, const QString &failed, const QString &done) {
+    m_updateButton->setEnabled(false);
+    m_deleteButton->setEnabled(false);
+    auto connection = std::make_shared<QMetaObject::Connection>();
+    *connection = connect(
+        m_team, &TeamLibrary::changeFinished, this,
+        [this, request, connection, failed, done](quint64 finished, const TeamOutcome<TeamRecord> &outcome) {
+            if (finished != request)
+                return;
+            disconnect(*connection);
+            m_updateButton->setEnabled(true);
+            m_deleteButton->setEnabled(true);
+            if (!outcome) {
+                // The user's text stays here, whatever the server said.
+                messages::notice(this, failed + messages::describe(outcome));
+                return;
+            }
+            messages::notice(this, done);
+            close();
+        });
 }
 
 void RecordEditor::setText(const QString &text) {
@@ -271,6 +309,9 @@ void RecordEditor::remove() {
         return;
     if (!messages::ask(this, QStringLiteral("是否删除当前记录")))
         return;
+    if (m_team)
+        return sendToTeam(m_team->remove(m_id, m_teamVersion), QStringLiteral("删除失败："),
+                          QStringLiteral("删除完成"));
     m_deleteButton->setVisible(false);
     if (const auto removed = m_library.remove(m_id); !removed) {
         m_deleteButton->setVisible(true);
@@ -286,6 +327,9 @@ void RecordEditor::update() {
         return;
     if (!messages::ask(this, QStringLiteral("是否修改并保存当前记录")))
         return;
+    if (m_team)
+        return sendToTeam(m_team->replace(record(), m_teamVersion), QStringLiteral("修改失败："),
+                          QStringLiteral("修改完成"));
     if (const auto replaced = m_library.replace(record()); !replaced) {
         messages::notice(this, QStringLiteral("修改失败：") + messages::describe(replaced.error()) +
                                    QStringLiteral("，原记录未改变"));

@@ -6,8 +6,10 @@
 #pragma once
 
 #include "Record.h"
+#include "TeamRecord.h"
 #include "editor/KeptText.h"
 
+#include <QPointer>
 #include <QWidget>
 
 class LibraryStore;
@@ -18,6 +20,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class Settings;
+class TeamLibrary;
 
 class RecordEditor : public QWidget {
     Q_OBJECT
@@ -30,6 +33,12 @@ class RecordEditor : public QWidget {
     void proposeNew(const QString &text);
     // Edit mode for a stored record.
     void showRecord(const Record &record);
+    // Edit mode for a record of the team library: 更新 and 删除 go to the
+    // server, and are stored only while the record is still the version
+    // shown; otherwise the editor says who changed it and keeps the text.
+    void showTeamRecord(TeamLibrary &team, const TeamRecord &record);
+    // The record shown is the team library's.
+    bool isTeamRecord() const { return !m_team.isNull(); }
     bool isAddMode() const;
     // Stands the editor immediately to the left of the anchor, top edges level
     // (a hidden anchor's place counts all the same), pulls it onto the screen
@@ -60,6 +69,9 @@ class RecordEditor : public QWidget {
     void add();
     void remove();
     void update();
+    // Sends a change of the team record shown and waits for the server's
+    // answer without blocking; `done` closes the editor, a failure keeps it.
+    void sendToTeam(quint64 request, const QString &failed, const QString &done);
     void titleDoubleClicked();
     void textDoubleClicked();
     void fitTextBox();
@@ -90,4 +102,8 @@ class RecordEditor : public QWidget {
     // The record's key, and whether it is a new record (add) or a stored one (change).
     qint64 m_id = 0;
     bool m_adding = true;
+    // The team library of the record shown (none for the member's own), and
+    // the version of the record the editor was opened on.
+    QPointer<TeamLibrary> m_team;
+    qint64 m_teamVersion = 0;
 };

@@ -1,7 +1,9 @@
 #include "quick_list/ListActions.h"
 
 #include "LibraryStore.h"
+#include "TeamLibrary.h"
 #include "common/MessageBoxes.h"
+#include "common/TeamWords.h"
 #include "quick_list/QuickListFeed.h"
 
 #include <QClipboard>
@@ -22,6 +24,8 @@ void ListActions::act(ListMenu::Item item, const std::optional<ListMenu::Target>
         return;
     if (item == Item::Copy)
         return copy(*target);
+    if (const auto teamId = team::idFromListId(target->idText))
+        return actOnTeam(item, *teamId, *target);
     // An ID that is no whole number must not act on another record.
     const auto id = LibraryStore::idFromText(target->idText);
     if (!id) {
@@ -106,13 +110,64 @@ void ListActions::toggleMark(qint64 id, const ListMenu::Target &target) {
     m_feed.reload();
 }
 
+void ListActions::actOnTeam(ListMenu::Item item, qint64 id, const ListMenu::Target &target) {
+    TeamLibrary *team = m_feed.team();
+    // The record as the team library holds it now: the version a change is checked against.
+    const auto record = team ? team->find(id) : std::nullopt;
+    if (!record) {
+        emit status(QStringLiteral("这条团队记录已不在团队文本库中"));
+        return;
+    }
+    switch (item) {
+    case ListMenu::Item::Change:
+        emit editTeamRequested(*record);
+        return;
+    case ListMenu::Item::Delete:
+        return removeFromTeam(*record, target);
+    default:
+        emit status(QStringLiteral("团队记录不能设为常用或特别关注"));
+        return;
+    }
+}
+
+void ListActions::removeFromTeam(const TeamRecord &record, const ListMenu::Target &target) {
+    auto hold = std::make_shared<Hold>(m_keepOpen());
+    if (!messages::ask(m_boxParent, QStringLiteral("是否删除当前记录 ") + target.title))
+        return;
+    TeamLibrary *team = m_feed.team();
+    const quint64 request = team->remove(record.id, record.version);
+    // The server answers later; the list stays held until it has.
+    auto connection = std::make_shared<QMetaObject::Connection>();
+    *connection = connect(team, &TeamLibrary::changeFinished, this,
+                          [this, request, connection, hold,
+                           idText = target.idText](quint64 finished, const TeamOutcome<TeamRecord> &outcome) {
+                              if (finished != request)
+                                  return;
+                              disconnect(*connection);
+                              if (outcome || outcome.error() == TeamError::Deleted) {
+                                  m_feed.recordDeleted(idText);
+                                  emit status(QStringLiteral("已从团队文本库删除"));
+                              } else {
+                                  messages::notice(m_boxParent, QStringLiteral("删除失败：") +
+                                                                    messages::describe(outcome));
+                              }
+                          });
+}
+
+void ListActions::sayTeamUntouched() {
+    if (m_feed.team() && m_feed.team()->state() != TeamLibrary::State::Off)
+        emit status(QStringLiteral("只涉及自己的文本库，团队文本库没有改变"));
+}
+
 void ListActions::backup() {
     const auto hold = m_keepOpen();
     const auto copied = m_library.backup();
-    if (copied)
+    if (copied) {
         messages::tip(m_boxParent, QStringLiteral("数据库备份完成"));
-    else
+        sayTeamUntouched();
+    } else {
         messages::plain(m_boxParent, copied.detail());
+    }
 }
 
 void ListActions::clear() {
@@ -131,4 +186,5 @@ void ListActions::clear() {
     }
     m_feed.libraryCleared();
     m_feed.reload();
+    sayTeamUntouched();
 }

@@ -6,6 +6,7 @@
 
 #include "Record.h"
 #include "StoreOutcome.h"
+#include "TeamRecord.h"
 #include "quick_list/ListMenu.h"
 
 #include <QObject>
@@ -29,6 +30,8 @@ class ListActions : public QObject {
   signals:
     void status(const QString &text);
     void editRequested(const Record &record);
+    // 修改内容 on a team record: the editor opens on it as the team library holds it now.
+    void editTeamRequested(const TeamRecord &record);
 
   private:
     // The library refused a change: the rows stay as they were and the status line says why.
@@ -38,6 +41,11 @@ class ListActions : public QObject {
     void remove(qint64 id, const ListMenu::Target &target);
     void setCommon(qint64 id, const ListMenu::Target &target, bool common);
     void toggleMark(qint64 id, const ListMenu::Target &target);
+    // The items on a team record go to the server through the team library.
+    void actOnTeam(ListMenu::Item item, qint64 id, const ListMenu::Target &target);
+    void removeFromTeam(const TeamRecord &record, const ListMenu::Target &target);
+    // After 备份 and 清空, which act on the member's own library.
+    void sayTeamUntouched();
     void backup();
     void clear();
 

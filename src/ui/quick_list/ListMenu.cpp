@@ -1,5 +1,7 @@
 #include "quick_list/ListMenu.h"
 
+#include "TeamRecord.h"
+
 #include "LibraryStore.h"
 #include "SearchFilter.h"
 
@@ -31,6 +33,10 @@ void ListMenu::popupFor(const std::optional<Target> &target, const QPoint &globa
     unmarkCommon->setVisible(common);
     for (QAction *item : {changeRecord, copyText, deleteRecord, markCommon, unmarkCommon, toggleSpecial})
         item->setEnabled(target.has_value());
+    // 常用 and 特别关注 are the member's own marks: a team record has neither.
+    if (target && team::idFromListId(target->idText))
+        for (QAction *item : {markCommon, unmarkCommon, toggleSpecial})
+            item->setEnabled(false);
     popup(globalPos);
 }
 

@@ -14,19 +14,24 @@
 #include "StoreOutcome.h"
 
 #include <QList>
+#include <QMutex>
 #include <QObject>
 #include <QString>
+#include <atomic>
+#include <memory>
 #include <optional>
 
 class LibraryStore;
 class RecordLoader;
 class Settings;
+class TeamLibrary;
 
 class QuickListFeed : public QObject {
     Q_OBJECT
   public:
     QuickListFeed(Settings &settings, const LibraryStore &library, RecordLoader &loader,
                   QObject *parent = nullptr);
+    ~QuickListFeed() override;
 
     // Shows "常用" from the records the loader still holds, or waits for the
     // first screen; call once the rows' signals are connected.
@@ -59,6 +64,8 @@ class QuickListFeed : public QObject {
     bool isHeld() const { return m_held; }
 
     const SearchFilter &rows() const { return m_filter; }
+    // The team library whose records follow the member's own; none when none is followed.
+    TeamLibrary *team() const;
     // The row that shows a record, by its ID as the list holds it; a record
     // row is preferred to the last-used row. -1 when no row shows it.
     int rowShowing(const QString &idText) const;
@@ -87,6 +94,8 @@ class QuickListFeed : public QObject {
     void caughtUp(const QList<int> &keys);
     // The library could not be read.
     void readFailed(StoreError error);
+    // The team library went online, offline or off.
+    void teamStateChanged();
 
   private:
     struct Filling {
@@ -99,12 +108,24 @@ class QuickListFeed : public QObject {
     bool load(const Filling &filling);
     void readFirstScreen();
     void recordsArrived(const Outcome<RecordTable> &records);
+    // The records with their search summaries (see RecordLoader::summarised).
+    void summariesArrived(const RecordTable &records);
     void markReadFailure(StoreError error);
+    // The member's own records, followed by the team's when a team library is followed.
+    RecordTable withTeam(const RecordTable &own) const;
+    // The member's own records as read; the filter gets them joined to the team's.
+    void setOwn(RecordTable own);
+    // The team's records changed: they are joined to the own on a worker, and
+    // the rows shown take them in place (teamJoined).
+    void teamChanged();
+    void teamJoined(quint64 generation, const RecordTable &joined);
 
     Settings &m_settings;
     const LibraryStore &m_library;
     RecordLoader &m_loader;
     SearchFilter m_filter;
+    // The member's own records as last read (the filter holds them joined to the team's).
+    RecordTable m_own;
     // The whole library is being read; a filling asked for meanwhile waits.
     bool m_reading = false;
     bool m_firstScreenPending = false;
@@ -119,4 +140,13 @@ class QuickListFeed : public QObject {
     // held: done when the hold ends.
     bool m_readWhenReleased = false;
     bool m_refillWhenReleased = false;
+    bool m_teamChangedWhenReleased = false;
+    // The joins under way on a worker: only the newest one counts, and none
+    // once the feed is gone.
+    struct Joins {
+        QMutex mutex;
+        QuickListFeed *feed = nullptr;
+        std::atomic<quint64> generation = 0;
+    };
+    std::shared_ptr<Joins> m_joins = std::make_shared<Joins>();
 };

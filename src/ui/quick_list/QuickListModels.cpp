@@ -1,5 +1,7 @@
 #include "quick_list/QuickListModels.h"
 
+#include "TeamRecord.h"
+
 #include <QBrush>
 
 RecordListModel::RecordListModel(const SearchFilter *filter, QObject *parent)
@@ -18,8 +20,14 @@ QVariant RecordListModel::data(const QModelIndex &index, int role) const {
         return {};
     switch (role) {
     case Qt::DisplayRole:
-        if (index.column() == NumberColumn)
-            return m_filter->text(index.row(), col::Number);
+        if (index.column() == NumberColumn) {
+            // A team record says so in its number: "团007".
+            const QString number = m_filter->text(index.row(), col::Number);
+            return !m_filter->isLastUsedRow(index.row()) &&
+                           m_filter->text(index.row(), col::Id).startsWith(team::IdPrefix)
+                       ? QStringLiteral("团") + number
+                       : number;
+        }
         if (index.column() == TitleColumn)
             return m_filter->text(index.row(), col::Title);
         return {};

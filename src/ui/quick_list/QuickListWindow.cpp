@@ -8,6 +8,7 @@
 #include "common/ClickLabel.h"
 #include "common/MessageBoxes.h"
 #include "common/OutsideClick.h"
+#include "common/TeamWords.h"
 #include "common/WindowPlacement.h"
 #include "quick_list/ListActions.h"
 #include "quick_list/ListMenu.h"
@@ -45,6 +46,18 @@ QuickListWindow::QuickListWindow(Settings &settings, const LibraryStore &library
     connect(m_listMenu, &ListMenu::chosen, m_actions, &ListActions::act);
     connect(m_actions, &ListActions::status, this, &QuickListWindow::setStatus);
     connect(m_actions, &ListActions::editRequested, this, &QuickListWindow::editRequested);
+    connect(m_actions, &ListActions::editTeamRequested, this, &QuickListWindow::editTeamRequested);
+    // The status line says while the team library is offline, and since when.
+    const auto showTeamState = [this, usual = m_ui.statusLabel->text()] {
+        const TeamLibrary *team = m_feed->team();
+        const QString notice = team ? messages::teamListNotice(*team) : QString();
+        if (!notice.isEmpty())
+            setStatus(notice);
+        else if (m_ui.statusLabel->text().startsWith(QStringLiteral("团队文本库离线")))
+            setStatus(usual);
+    };
+    connect(m_feed, &QuickListFeed::teamStateChanged, this, showTeamState);
+    showTeamState();
     m_feed->open();
     m_closesItself = m_settings.value(setting::ListClosesItself);
     if (!m_closesItself)

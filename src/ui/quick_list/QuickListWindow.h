@@ -9,6 +9,7 @@
 #pragma once
 
 #include "Record.h"
+#include "TeamRecord.h"
 #include "quick_list/QuickListControls.h"
 #include "quick_list/QuickListFeed.h"
 #include "quick_list/RowPlace.h"
@@ -70,6 +71,8 @@ class QuickListWindow : public QWidget {
     void aboutRequested();
     // "修改内容": open the record in the editor.
     void editRequested(const Record &record);
+    // "修改内容" on a team record: open it in the editor, to be stored on the server.
+    void editTeamRequested(const TeamRecord &record);
     // Esc was pressed before the hotkey press that brought the list up last,
     // but reached the list after it: the list closes, and the call-up is to
     // open it again, in the order the user pressed the keys.
