@@ -107,6 +107,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     // is no JSON at all, and one inside a text is an unescaped control
     // character: either way no records.
     const bool hasNul = std::find(json.begin(), json.end(), '\0') != json.end();
+    // A number beyond what a double holds is JSON all the same (the import
+    // takes it as text, an ID it cannot keep); RapidJSON stops at it even
+    // when told to keep numbers as text, so it cannot judge such a file.
+    if (!valid && reader.GetParseErrorCode() == rapidjson::kParseErrorNumberTooBig)
+        return 0;
     const bool takes = valid && expected.takes && !hasNul;
     fuzz::check(takes == r.ok(),
                 takes ? "a file RapidJSON reads as records was refused"
