@@ -192,27 +192,6 @@ void report(const char *figure, double value) {
     std::fflush(stdout);
 }
 
-// SQLite's own step through every record, each text touched, in file order:
-// what reading the whole library cannot beat.
-void sqliteScan(const QString &path) {
-    sqlite3 *db = nullptr;
-    sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_exec(db, "PRAGMA mmap_size = 268435456", nullptr, nullptr, nullptr);
-    sqlite3_stmt *st = nullptr;
-    sqlite3_prepare_v2(db, "SELECT ID, MoudleName, CodeName, Code, ChangeTime, IsUsed FROM VBcode", -1, &st, nullptr);
-    size_t bytes = 0;
-    while (sqlite3_step(st) == SQLITE_ROW) {
-        for (int c = 1; c < 6; ++c) {
-            sqlite3_column_text(st, c);
-            bytes += size_t(sqlite3_column_bytes(st, c));
-        }
-    }
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-    static volatile size_t sink;
-    sink = sink + bytes;
-}
-
 // The titles' and texts' UTF-8 bytes, in MiB.
 double textMiB(const QString &path) {
     sqlite3 *db = nullptr;
@@ -258,7 +237,7 @@ int listPart(const QString &path, int runs) {
         bench.close(false);
         again.push_back(timeMs([&] { bench.open(); }));
         bench.close(true);
-        scans.push_back(timeMs([&] { sqliteScan(path); }));
+        scans.push_back(timeMs([&] { bench::sqliteScan(path.toStdString()); }));
         {
             // Until the records are in (the summaries that follow are not waited for).
             RecordLoader loader(bench.m_store);

@@ -189,4 +189,27 @@ double memoryMb(const char *field, long long pid) {
     return 0;
 }
 
+void sqliteScan(const std::string &path, bool ordered) {
+    sqlite3 *db = nullptr;
+    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+    sqlite3_exec(db, "PRAGMA mmap_size = 268435456", nullptr, nullptr, nullptr);
+    sqlite3_stmt *statement = nullptr;
+    const char *sql = ordered
+                          ? "SELECT ID, MoudleName, TypeName, CodeName, Code, ChangeTime, IsUsed FROM VBcode "
+                            "ORDER BY IsUsed DESC, ChangeTime DESC"
+                          : "SELECT ID, MoudleName, TypeName, CodeName, Code, ChangeTime, IsUsed FROM VBcode";
+    sqlite3_prepare_v2(db, sql, -1, &statement, nullptr);
+    size_t bytes = 0;
+    while (sqlite3_step(statement) == SQLITE_ROW) {
+        for (int c = 1; c < 7; ++c) {
+            sqlite3_column_text(statement, c);
+            bytes += size_t(sqlite3_column_bytes(statement, c));
+        }
+    }
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    static volatile size_t sink;
+    sink = sink + bytes;
+}
+
 } // namespace bench

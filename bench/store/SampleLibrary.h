@@ -17,4 +17,9 @@ bool makeSampleLibrary(const std::string &path, int count, std::uint64_t seed, s
 // does not report it.
 double memoryMb(const char *field, long long pid = 0);
 
+// SQLite's own step through every record of a library, each text touched,
+// without building anything: the engine's share of a whole read. In file
+// order, or (ordered) in the list's order.
+void sqliteScan(const std::string &path, bool ordered = false);
+
 } // namespace bench

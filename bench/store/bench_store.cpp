@@ -69,31 +69,6 @@ double fsyncMs(const QString &folder) {
     return ms;
 }
 
-// The engine's share of a whole read: the same rows stepped through and each
-// text touched, without building a result.
-void rawScan(const QString &path, bool ordered) {
-    sqlite3 *db = nullptr;
-    sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
-    sqlite3_exec(db, "PRAGMA mmap_size = 268435456", nullptr, nullptr, nullptr);
-    sqlite3_stmt *statement = nullptr;
-    const char *sql = ordered
-                          ? "SELECT ID, MoudleName, TypeName, CodeName, Code, ChangeTime, IsUsed FROM VBcode "
-                            "ORDER BY IsUsed DESC, ChangeTime DESC"
-                          : "SELECT ID, MoudleName, TypeName, CodeName, Code, ChangeTime, IsUsed FROM VBcode";
-    sqlite3_prepare_v2(db, sql, -1, &statement, nullptr);
-    size_t bytes = 0;
-    while (sqlite3_step(statement) == SQLITE_ROW) {
-        for (int c = 1; c < 7; ++c) {
-            sqlite3_column_text(statement, c);
-            bytes += size_t(sqlite3_column_bytes(statement, c));
-        }
-    }
-    sqlite3_finalize(statement);
-    sqlite3_close(db);
-    static volatile size_t sink;
-    sink = sink + bytes;
-}
-
 struct Row {
     QString figure;
     int records;
@@ -162,9 +137,9 @@ int main(int argc, char **argv) {
                         count > 50000 ? 200.0 : 20.0});
         result = {};
         rows.push_back({QStringLiteral("  SQLite alone, same statement"), count,
-                        median(readRuns, [&](int) { rawScan(work, true); }), 0});
+                        median(readRuns, [&](int) { bench::sqliteScan(work.toStdString(), true); }), 0});
         rows.push_back({QStringLiteral("  SQLite alone, file order"), count,
-                        median(readRuns, [&](int) { rawScan(work, false); }), 0});
+                        median(readRuns, [&](int) { bench::sqliteScan(work.toStdString(), false); }), 0});
         rows.push_back(
             {QStringLiteral("groups"), count, median(readRuns, [&](int) { library.groups(); }), 0});
 
