@@ -89,62 +89,59 @@ enum class TeamError {
     Server,              // anything else the server reported (detail: its words)
 };
 
-// What a team operation came to. A conflict says who changed the record last and when.
-template <typename T = void> class TeamOutcome {
+// What a team operation came to, without its value: whether it went through,
+// why not, and for a conflict who changed the record last and when.
+class TeamResult {
   public:
-    // An outcome not known yet (for containers and signals).
-    TeamOutcome() : m_error(TeamError::Server) {}
-    TeamOutcome(T value) : m_value(std::move(value)) {}
-    TeamOutcome(TeamError error, QString detail = {}) : m_error(error), m_detail(std::move(detail)) {}
-    template <typename U>
-    TeamOutcome(const TeamOutcome<U> &other)
-        : m_error(other.error()), m_detail(other.detail()), m_changedBy(other.changedBy()),
-          m_changedAt(other.changedAt()) {}
+    TeamResult() = default;
+    TeamResult(TeamError error, QString detail = {}) : m_error(error), m_detail(std::move(detail)) {}
 
     bool ok() const { return m_error == TeamError::None; }
     explicit operator bool() const { return ok(); }
     TeamError error() const { return m_error; }
     const QString &detail() const { return m_detail; }
-    const T &value() const { return *m_value; }
-    T &value() { return *m_value; }
     const QString &changedBy() const { return m_changedBy; }
     const QDateTime &changedAt() const { return m_changedAt; }
-    TeamOutcome &setChange(QString by, QDateTime at) {
-        m_changedBy = std::move(by), m_changedAt = std::move(at);
-        return *this;
-    }
+
+  protected:
+    void noteChange(QString by, QDateTime at) { m_changedBy = std::move(by), m_changedAt = std::move(at); }
 
   private:
     TeamError m_error = TeamError::None;
     QString m_detail;
     QString m_changedBy;
     QDateTime m_changedAt;
+};
+
+// A team operation's outcome with its value when it went through; another
+// outcome's failure carries over (its value does not).
+template <typename T = void> class TeamOutcome : public TeamResult {
+  public:
+    // An outcome not known yet (for containers and signals).
+    TeamOutcome() : TeamResult(TeamError::Server) {}
+    TeamOutcome(T value) : m_value(std::move(value)) {}
+    TeamOutcome(TeamError error, QString detail = {}) : TeamResult(error, std::move(detail)) {}
+    template <typename U> TeamOutcome(const TeamOutcome<U> &other) : TeamResult(other) {}
+
+    const T &value() const { return *m_value; }
+    T &value() { return *m_value; }
+    TeamOutcome &setChange(QString by, QDateTime at) {
+        noteChange(std::move(by), std::move(at));
+        return *this;
+    }
+
+  private:
     std::optional<T> m_value;
 };
 
-template <> class TeamOutcome<void> {
+template <> class TeamOutcome<void> : public TeamResult {
   public:
     TeamOutcome() = default;
-    TeamOutcome(TeamError error, QString detail = {}) : m_error(error), m_detail(std::move(detail)) {}
-    template <typename U>
-    TeamOutcome(const TeamOutcome<U> &other)
-        : m_error(other.error()), m_detail(other.detail()), m_changedBy(other.changedBy()),
-          m_changedAt(other.changedAt()) {}
+    TeamOutcome(TeamError error, QString detail = {}) : TeamResult(error, std::move(detail)) {}
+    template <typename U> TeamOutcome(const TeamOutcome<U> &other) : TeamResult(other) {}
 
-    bool ok() const { return m_error == TeamError::None; }
-    explicit operator bool() const { return ok(); }
-    TeamError error() const { return m_error; }
-    const QString &detail() const { return m_detail; }
-    const QString &changedBy() const { return m_changedBy; }
-    const QDateTime &changedAt() const { return m_changedAt; }
     TeamOutcome &setChange(QString by, QDateTime at) {
-        m_changedBy = std::move(by), m_changedAt = std::move(at);
+        noteChange(std::move(by), std::move(at));
         return *this;
     }
-
-  private:
-    TeamError m_error = TeamError::None;
-    QString m_detail;
-    QString m_changedBy;
-    QDateTime m_changedAt;
 };
