@@ -4,6 +4,7 @@
 #include "RecordLoader.h"
 #include "Settings.h"
 #include "TeamLibrary.h"
+#include "common/TeamWords.h"
 
 #include <QMutexLocker>
 #include <QThreadPool>
@@ -29,7 +30,7 @@ QuickListFeed::QuickListFeed(Settings &settings, const LibraryStore &library, Re
     connect(&m_loader, &RecordLoader::summarised, this, &QuickListFeed::summariesArrived);
     if (TeamLibrary *team = m_loader.team()) {
         connect(team, &TeamLibrary::recordsChanged, this, &QuickListFeed::teamChanged);
-        connect(team, &TeamLibrary::stateChanged, this, &QuickListFeed::teamStateChanged);
+        connect(team, &TeamLibrary::stateChanged, this, [this] { emit teamNoticeChanged(teamNotice()); });
     }
 }
 
@@ -53,6 +54,11 @@ QuickListFeed::~QuickListFeed() {
 
 TeamLibrary *QuickListFeed::team() const {
     return m_loader.team();
+}
+
+QString QuickListFeed::teamNotice() const {
+    const TeamLibrary *team = m_loader.team();
+    return team ? messages::teamListNotice(*team) : QString();
 }
 
 RecordTable QuickListFeed::withTeam(const RecordTable &own) const {

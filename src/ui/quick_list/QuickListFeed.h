@@ -66,6 +66,8 @@ class QuickListFeed : public QObject {
     const SearchFilter &rows() const { return m_filter; }
     // The team library whose records follow the member's own; none when none is followed.
     TeamLibrary *team() const;
+    // What the status line says of the team library now (empty: nothing).
+    QString teamNotice() const;
     // The row that shows a record, by its ID as the list holds it; a record
     // row is preferred to the last-used row. -1 when no row shows it.
     int rowShowing(const QString &idText) const;
@@ -94,8 +96,9 @@ class QuickListFeed : public QObject {
     void caughtUp(const QList<int> &keys);
     // The library could not be read.
     void readFailed(StoreError error);
-    // The team library went online, offline or off.
-    void teamStateChanged();
+    // The team library went online or offline: what the status line is to
+    // say now (empty while it is online or there is none).
+    void teamNoticeChanged(const QString &notice);
 
   private:
     struct Filling {

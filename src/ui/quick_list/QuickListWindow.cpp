@@ -8,7 +8,6 @@
 #include "common/ClickLabel.h"
 #include "common/MessageBoxes.h"
 #include "common/OutsideClick.h"
-#include "common/TeamWords.h"
 #include "common/WindowPlacement.h"
 #include "quick_list/ListActions.h"
 #include "quick_list/ListMenu.h"
@@ -48,16 +47,12 @@ QuickListWindow::QuickListWindow(Settings &settings, const LibraryStore &library
     connect(m_actions, &ListActions::editRequested, this, &QuickListWindow::editRequested);
     connect(m_actions, &ListActions::editTeamRequested, this, &QuickListWindow::editTeamRequested);
     // The status line says while the team library is offline, and since when.
-    const auto showTeamState = [this, usual = m_ui.statusLabel->text()] {
-        const TeamLibrary *team = m_feed->team();
-        const QString notice = team ? messages::teamListNotice(*team) : QString();
-        if (!notice.isEmpty())
-            setStatus(notice);
-        else if (m_ui.statusLabel->text().startsWith(QStringLiteral("团队文本库离线")))
-            setStatus(usual);
+    const auto showTeamNotice = [this, usual = m_ui.statusLabel->text()](const QString &notice) {
+        if (!notice.isEmpty() || m_ui.statusLabel->text().startsWith(QStringLiteral("团队文本库离线")))
+            setStatus(notice.isEmpty() ? usual : notice);
     };
-    connect(m_feed, &QuickListFeed::teamStateChanged, this, showTeamState);
-    showTeamState();
+    connect(m_feed, &QuickListFeed::teamNoticeChanged, this, showTeamNotice);
+    showTeamNotice(m_feed->teamNotice());
     m_feed->open();
     m_closesItself = m_settings.value(setting::ListClosesItself);
     if (!m_closesItself)
@@ -97,12 +92,8 @@ QuickListWindow::Hold QuickListWindow::keepOpen() {
     removeBalloon();
     return Hold(nullptr, [window = QPointer<QuickListWindow>(this)](const void *) {
         if (window && --window->m_holds == 0)
-            window->released();
+            window->m_feed->setHeld(false);
     });
-}
-
-void QuickListWindow::released() {
-    m_feed->setHeld(false);
 }
 
 void QuickListWindow::present() {

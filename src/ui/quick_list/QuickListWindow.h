@@ -1,11 +1,9 @@
 // The quick list: a borderless popup with the category list, the record list,
 // the search box and the status line. It shows the rows its feed
-// (QuickListFeed) holds and forwards the searches and category choices to it;
-// what the user types or clicks before the rows asked for are in waits for
-// them. Its menu names an action and a record; ListActions carries it out.
-// Choosing an entry hides the list and hands its text over (entryChosen); the
-// list closes right after, unless the user keeps it open (it then copies the
-// text).
+// (QuickListFeed) holds and forwards searches and category choices to it. Its
+// menu names an action and a record; ListActions carries it out. Choosing an
+// entry hides the list and hands its text over (entryChosen); the list then
+// closes, unless the user keeps it open (it then copies the text).
 #pragma once
 
 #include "Record.h"
@@ -73,9 +71,8 @@ class QuickListWindow : public QWidget {
     void editRequested(const Record &record);
     // "修改内容" on a team record: open it in the editor, to be stored on the server.
     void editTeamRequested(const TeamRecord &record);
-    // Esc was pressed before the hotkey press that brought the list up last,
-    // but reached the list after it: the list closes, and the call-up is to
-    // open it again, in the order the user pressed the keys.
+    // An Esc pressed before the hotkey that brought the list up reached it
+    // after: the list closes, and the call-up is to open it again.
     void closedBeforeCallUp();
 
   protected:
@@ -95,7 +92,6 @@ class QuickListWindow : public QWidget {
     // The rows wait for the whole library: the status line says so until they come.
     void showWaiting(bool waiting);
     void setStatus(const QString &text);
-    void released();
     void searchChanged();
     void showCategory(int row);
     int selectedRow() const;
