@@ -130,6 +130,11 @@ class TestTeamList : public QObject {
         showCategory(list(), 2);
         QTRY_COMPARE(rowsOf(list()).rowCount(), int(Hostile.size()));
         QVERIFY(shown(0, col::Number).startsWith(QStringLiteral("团")));
+        // A new team group arrives while a team category is shown: it stays highlighted.
+        add(QStringLiteral("bob"), "新组", "新组的标题", "x");
+        QTRY_VERIFY_WITH_TIMEOUT(categoryModel(list())->names().contains(QStringLiteral("团队·新组")), 2000);
+        QCOMPARE(categoryModel(list())->highlighted(), categoryModel(list())->names().indexOf("团队·客服话术"));
+        QCOMPARE(rowsOf(list()).rowCount(), int(Hostile.size()));
 
         QString pastedText;
         platform().onPaste = [&] { pastedText = QGuiApplication::clipboard()->text(); };

@@ -121,7 +121,7 @@ void QuickListFeed::teamJoined(quint64 generation, const RecordTable &joined) {
     emit rowsChanged(Change::Grown, -1);
     const QStringList names = m_filter.categories();
     if (m_categoriesKnown && names != before)
-        emit categoriesRead(names, m_last.category == CommonFlag && !m_last.search);
+        emit categoriesRead(names, m_last.search ? QString() : m_last.category);
 }
 
 void QuickListFeed::open() {
@@ -168,7 +168,7 @@ void QuickListFeed::fill(const Filling &filling) {
         const QStringList names = m_filter.categories();
         m_categoriesKnown = !names.isEmpty();
         if (m_categoriesKnown)
-            emit categoriesRead(names, filling.category == CommonFlag && !filling.search);
+            emit categoriesRead(names, filling.search ? QString() : filling.category);
     }
 }
 

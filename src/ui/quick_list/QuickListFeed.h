@@ -87,9 +87,10 @@ class QuickListFeed : public QObject {
   signals:
     void rowsAboutToChange(Change change);
     void rowsChanged(Change change, int row);
-    // The categories are known (after the first complete filling); the
-    // first is highlighted when "常用" is shown.
-    void categoriesRead(const QStringList &names, bool commonShown);
+    // The categories are known (after the first complete filling) or
+    // changed (the team's groups did); `shown` is the category whose rows are
+    // shown, empty during a search.
+    void categoriesRead(const QStringList &names, const QString &shown);
     // A filling began or stopped waiting for the whole library.
     void waitingChanged(bool waiting);
     // The filling that waited is shown: the keys kept for it act now.

@@ -127,10 +127,10 @@ void QuickListWindow::rowsChanged(QuickListFeed::Change change, int row) {
         selectListRow(*m_ui.recordList, row);
 }
 
-void QuickListWindow::categoriesRead(const QStringList &names, bool commonShown) {
+void QuickListWindow::categoriesRead(const QStringList &names, const QString &shown) {
     m_categoryModel->setNames(names);
-    if (commonShown)
-        m_categoryModel->setHighlighted(0);
+    if (!shown.isEmpty())
+        m_categoryModel->setHighlighted(int(names.indexOf(shown)));
 }
 
 void QuickListWindow::showWaiting(bool waiting) {

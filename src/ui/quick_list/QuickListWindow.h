@@ -88,7 +88,7 @@ class QuickListWindow : public QWidget {
     void connectControls();
     void rowsAboutToChange(QuickListFeed::Change change);
     void rowsChanged(QuickListFeed::Change change, int row);
-    void categoriesRead(const QStringList &names, bool commonShown);
+    void categoriesRead(const QStringList &names, const QString &shown);
     // The rows wait for the whole library: the status line says so until they come.
     void showWaiting(bool waiting);
     void setStatus(const QString &text);
