@@ -3,7 +3,7 @@
 // that holds them all already, printing the median time and the peak
 // resident memory of each. The sample is kept in folder (default: a
 // temporary folder) and reused on later runs.
-#include "SampleLibrary.h"
+#include "ExchangeBench.h"
 
 #include "LibraryExchange.h"
 #include "LibrarySchema.h"
@@ -14,24 +14,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <ctime>
-#include <functional>
 #include <sqlite3.h>
-#include <vector>
 
 namespace {
 
-constexpr int Records = 100000;
-constexpr int Runs = 7;
-
-void resetPeak() {
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
-}
+using bench::Figure;
+using bench::measure;
+using bench::Records;
 
 void emptyLibrary(const QString &path) {
     QFile::remove(path);
@@ -41,31 +31,9 @@ void emptyLibrary(const QString &path) {
     sqlite3_close(db);
 }
 
-struct Figure {
-    double ms = 0, cpu = 0, peak = 0; // medians: elapsed, this process's processor time, peak memory
-};
-
-// Runs the body Runs times, each after the untimed preparation; the median
-// time and the median peak memory of the runs.
-Figure measure(const std::function<bool()> &body, const std::function<void()> &prepare) {
-    std::vector<double> times, cpus, peaks;
-    for (int i = 0; i < Runs; ++i) {
-        prepare();
-        resetPeak();
-        const std::clock_t cpuStart = std::clock();
-        const auto start = std::chrono::steady_clock::now();
-        if (!body()) {
-            std::fprintf(stderr, "the operation failed\n");
-            std::exit(1);
-        }
-        times.push_back(
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-        cpus.push_back(1000.0 * double(std::clock() - cpuStart) / CLOCKS_PER_SEC);
-        peaks.push_back(bench::memoryMb("VmHWM"));
-    }
-    for (auto *figures : {&times, &cpus, &peaks})
-        std::sort(figures->begin(), figures->end());
-    return {times[Runs / 2], cpus[Runs / 2], peaks[Runs / 2]};
+// What a run that did not do all it should answers.
+QString unless(bool done) {
+    return done ? QString() : QStringLiteral("the operation failed");
 }
 
 } // namespace
@@ -74,15 +42,9 @@ int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
     QTemporaryDir temporary;
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : temporary.path();
-    QDir().mkpath(folder);
-    const QString sample = QDir(folder).filePath(QStringLiteral("sample-%1-seed1.mdb").arg(Records));
-    if (!QFile::exists(sample)) {
-        std::string error;
-        if (!bench::makeSampleLibrary(sample.toStdString(), Records, 1, error)) {
-            std::fprintf(stderr, "%s\n", error.c_str());
-            return 1;
-        }
-    }
+    const QString sample = bench::exchangeSample(folder);
+    if (sample.isEmpty())
+        return 1;
     const LibraryStore library(sample);
     const QString target = QDir(folder).filePath(QStringLiteral("import.mdb"));
     const QString full = QDir(folder).filePath(QStringLiteral("full.mdb"));
@@ -98,19 +60,19 @@ int main(int argc, char **argv) {
         const QString file = QDir(folder).filePath(QStringLiteral("library.") + suffix);
         const QByteArray name = suffix.toUpper().toLatin1();
         const Figure exported =
-            measure([&] { return exchange::exportLibrary(library, file).added == Records; },
+            measure([&] { return unless(exchange::exportLibrary(library, file).added == Records); },
                     [&] { QFile::remove(file); });
         print(("export to " + name + " (" + QByteArray::number(QFileInfo(file).size() / 1048576.0, 'f', 1) +
                " MB)")
                   .constData(),
               exported);
-        const Figure imported =
-            measure([&] { return exchange::importLibrary(LibraryStore(target), file).added == Records; },
-                    [&] { emptyLibrary(target); });
+        const Figure imported = measure(
+            [&] { return unless(exchange::importLibrary(LibraryStore(target), file).added == Records); },
+            [&] { emptyLibrary(target); });
         print(("import " + name + " into an empty library").constData(), imported);
         QFile::copy(sample, full);
         const Figure skipped = measure(
-            [&] { return exchange::importLibrary(LibraryStore(full), file).skipped == Records; }, [] {});
+            [&] { return unless(exchange::importLibrary(LibraryStore(full), file).skipped == Records); });
         print(("import " + name + " into the same library").constData(), skipped);
         QFile::remove(full);
         QFile::remove(file);

@@ -11,7 +11,7 @@
 // that source itself to reach it.
 #include "../../src/core/LibraryExchange.cpp"
 
-#include "SampleLibrary.h"
+#include "ExchangeBench.h"
 
 #include <rapidjson/error/en.h>
 #include <rapidjson/filereadstream.h>
@@ -20,17 +20,13 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QTemporaryDir>
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <functional>
-#include <vector>
 
 namespace {
 
-constexpr int Records = 100000;
-constexpr int Runs = 7;
+using bench::Figure;
+using bench::Records;
 
 struct ReaderResult {
     bool ok = false;
@@ -163,36 +159,12 @@ ReaderResult readRapidJson(const QString &path, bool countLines = true) {
     return out;
 }
 
-void resetPeak() {
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
-}
-
-struct Figure {
-    double ms = 0, cpu = 0, peak = 0; // medians: elapsed, processor time, peak memory
-};
-
 // The medians of Runs reads.
 Figure measure(const std::function<ReaderResult()> &read) {
-    std::vector<double> times, cpus, peaks;
-    for (int i = 0; i < Runs; ++i) {
-        resetPeak();
-        const std::clock_t cpuStart = std::clock();
-        const auto start = std::chrono::steady_clock::now();
+    return bench::measure([&] {
         const ReaderResult out = read();
-        times.push_back(
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-        cpus.push_back(1000.0 * double(std::clock() - cpuStart) / CLOCKS_PER_SEC);
-        peaks.push_back(bench::memoryMb("VmHWM"));
-        if (!out.ok || out.records != Records) {
-            std::fprintf(stderr, "the reader failed: %s\n", qPrintable(out.what));
-            std::exit(1);
-        }
-    }
-    for (auto *figures : {&times, &cpus, &peaks})
-        std::sort(figures->begin(), figures->end());
-    return {times[Runs / 2], cpus[Runs / 2], peaks[Runs / 2]};
+        return out.ok && out.records == Records ? QString() : "the reader failed: " + out.what;
+    });
 }
 
 QString shown(const ReaderResult &o) {
@@ -206,15 +178,9 @@ int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
     QTemporaryDir temporary;
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : temporary.path();
-    QDir().mkpath(folder);
-    const QString sample = QDir(folder).filePath(QStringLiteral("sample-%1-seed1.mdb").arg(Records));
-    if (!QFile::exists(sample)) {
-        std::string error;
-        if (!bench::makeSampleLibrary(sample.toStdString(), Records, 1, error)) {
-            std::fprintf(stderr, "%s\n", error.c_str());
-            return 1;
-        }
-    }
+    const QString sample = bench::exchangeSample(folder);
+    if (sample.isEmpty())
+        return 1;
     const QString json = QDir(folder).filePath(QStringLiteral("library.json"));
     if (!exchange::exportLibrary(LibraryStore(sample), json).ok())
         return 1;

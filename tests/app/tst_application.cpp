@@ -1,12 +1,10 @@
 // The program floor offscreen, on the fake platform: start-up, the icon's
 // clicks, the roads into the editor, the hotkey and the paste, the menu.
-#include "Application.h"
-#include "FakePlatform.h"
 #include "Parts.h"
 #include "Paste.h"
 #include "Program.h"
+#include "ProgramFixture.h"
 #include "QuickListParts.h"
-#include "TestEnv.h"
 #include "editor/RecordEditor.h"
 
 #include <QCheckBox>
@@ -38,15 +36,9 @@ QString clipboard() {
 
 } // namespace
 
-class TestApplication : public QObject {
+class TestApplication : public QObject, ProgramFixture {
     Q_OBJECT
-    std::unique_ptr<TestEnv> env;
-    std::unique_ptr<FakePlatformGuard> fake;
-    std::unique_ptr<Application> app;
 
-    FakePlatform &platform() { return **fake; }
-    RecordEditor *editor() { return app->capture().editor(); }
-    QuickListWindow *list() { return app->callUp().list(); }
     bool logged(const std::string &prefix) {
         return std::any_of(platform().log.begin(), platform().log.end(),
                            [&](const std::string &e) { return e.rfind(prefix, 0) == 0; });
@@ -60,17 +52,10 @@ class TestApplication : public QObject {
 
   private slots:
     void init() {
-        env = std::make_unique<TestEnv>();
-        fake = std::make_unique<FakePlatformGuard>();
-        qputenv("XDG_RUNTIME_DIR", env->dir().toUtf8());
+        setUpProgram();
         QGuiApplication::clipboard()->clear();
     }
-    void cleanup() {
-        app.reset();
-        flush();
-        fake.reset();
-        env.reset();
-    }
+    void cleanup() { tearDownProgram(); }
 
     // A fresh profile and stored settings: the icon's place pulled onto the
     // screen, the hotkey, the Ctrl+C watch, the system entries, the icon kept

@@ -3,13 +3,11 @@
 // the member's own, team records found and pasted byte for byte, a change by
 // anybody reaching an open list, a reader's refusal in words, a conflicting
 // edit that keeps the user's text, and the list while the server is down.
-#include "Application.h"
-#include "FakePlatform.h"
 #include "Parts.h"
 #include "PgCluster.h"
+#include "ProgramFixture.h"
 #include "QuickListParts.h"
 #include "TeamServer.h"
-#include "TestEnv.h"
 #include "editor/RecordEditor.h"
 
 #include <QClipboard>
@@ -36,16 +34,9 @@ const QList<QByteArray> Hostile = {
 
 } // namespace
 
-class TestTeamList : public QObject {
+class TestTeamList : public QObject, ProgramFixture {
     Q_OBJECT
     std::unique_ptr<PgCluster> server;
-    std::unique_ptr<TestEnv> env;
-    std::unique_ptr<FakePlatformGuard> fake;
-    std::unique_ptr<Application> app;
-
-    FakePlatform &platform() { return **fake; }
-    QuickListWindow *list() { return app->callUp().list(); }
-    RecordEditor *editor() { return app->capture().editor(); }
 
     std::unique_ptr<team::Server> as(const QString &user) {
         auto s = std::make_unique<team::Server>();
@@ -101,9 +92,7 @@ class TestTeamList : public QObject {
     }
     void init() {
         server->sql(QStringLiteral("DELETE FROM vemo.\"VBcode\""));
-        env = std::make_unique<TestEnv>();
-        fake = std::make_unique<FakePlatformGuard>();
-        qputenv("XDG_RUNTIME_DIR", env->dir().toUtf8());
+        setUpProgram();
         qputenv("XDG_DATA_HOME", env->dir().toUtf8());
         platform().windows = {42};
         platform().foreground = 42;
@@ -113,10 +102,7 @@ class TestTeamList : public QObject {
     void cleanup() {
         // What the last list left to do after a paste is done before the program goes.
         QTest::qWait(50);
-        app.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        fake.reset();
-        env.reset();
+        tearDownProgram();
     }
 
     // The team's groups are categories after the member's own; a search finds

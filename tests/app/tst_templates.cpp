@@ -3,11 +3,10 @@
 // first (Esc sends nothing, the answers are offered again); the caret goes
 // back with the Left key except in a terminal; the clipboard field gives what
 // the clipboard held at the call-up.
-#include "FakePlatform.h"
 #include "Paste.h"
+#include "ProgramFixture.h"
 #include "Settings.h"
 #include "TemplatePaste.h"
-#include "TestEnv.h"
 #include "fill_in/FillInWindow.h"
 
 #include <QClipboard>
@@ -19,16 +18,13 @@
 #include <QScrollBar>
 #include <QtTest>
 
-class TestTemplates : public QObject {
+class TestTemplates : public QObject, Offscreen {
     Q_OBJECT
-    std::unique_ptr<TestEnv> env;
-    std::unique_ptr<FakePlatformGuard> fake;
     std::unique_ptr<Settings> settings;
     std::unique_ptr<PasteRuleReader> rules;
     std::unique_ptr<TemplatePaste> templates;
     QStringList pasted; // every text handed to the paste
 
-    FakePlatform &platform() { return **fake; }
     // Executes a text as after Ctrl+E in window 42.
     void execute(const QString &text, platform::WindowId target = 42) {
         templates->paste(text, target, [this, target](const QString &expanded) {
@@ -52,8 +48,7 @@ class TestTemplates : public QObject {
 
   private slots:
     void init() {
-        env = std::make_unique<TestEnv>();
-        fake = std::make_unique<FakePlatformGuard>();
+        setUpOffscreen();
         settings = std::make_unique<Settings>();
         rules = std::make_unique<PasteRuleReader>(*settings);
         templates = std::make_unique<TemplatePaste>(*settings, *rules);
@@ -66,8 +61,7 @@ class TestTemplates : public QObject {
         templates.reset();
         rules.reset();
         settings.reset();
-        fake.reset();
-        env.reset();
+        tearDownOffscreen();
     }
 
     void textWithoutFieldsIsHandedOnAsItIs() {

@@ -129,6 +129,11 @@ void DesktopTest::chooseOnRow(const QString &list, int index, const QString &ite
     key(itemKeys);
 }
 
+QString DesktopTest::readFile(const QString &path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
 bool DesktopTest::answer(const QString &keys, const QString &title) {
     const QString box = search({"--name", title}, isOther, 8000);
     if (box.isEmpty())

@@ -41,6 +41,12 @@ class DesktopTest : public QObject {
     QProcess *start() { return launch(programFolder() + "/vemo", {}); }
     // The helper program: "target <file>" (a text field) or "drag <text>".
     QProcess *startPeer(const QStringList &args) { return launch(VEMO_PEER, args); }
+    // The helper's text field, in front; what arrives there goes to the file.
+    QProcess *startTarget(const QString &file) {
+        QProcess *peer = startPeer({"target", file});
+        activate(windowOf(peer, anySize));
+        return peer;
+    }
     // Another program of the desktop (a terminal, say), in the same environment.
     QProcess *startProgram(const QString &program, const QStringList &args) { return launch(program, args); }
     // Starts the program after the SQL ran on its library, with the floating
@@ -133,6 +139,8 @@ class DesktopTest : public QObject {
     bool sqlBecomes(const QString &statement, const QString &expected) {
         return waitUntil([&] { return sql(statement) == expected; });
     }
+    // A file's text (UTF-8); empty when there is none.
+    static QString readFile(const QString &path);
 
   private:
     QProcess *launch(const QString &program, const QStringList &args);

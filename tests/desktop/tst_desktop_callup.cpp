@@ -25,22 +25,10 @@ const QString TwoRecords =
     "INSERT INTO VBcode VALUES (1, '工具', 'Sub', 'alpha 标题', 'alpha 的文本', '20200101000001', '常用');"
     "INSERT INTO VBcode VALUES (2, '工具', 'Sub', 'beta 标题', 'beta 的文本', '20200101000002', '常用');";
 
-QString readFile(const QString &path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-}
-
 } // namespace
 
 class DesktopCallUp : public DesktopTest {
     Q_OBJECT
-
-    // The helper's text field, in front; what arrives there goes to the file.
-    QProcess *startTarget(const QString &file) {
-        QProcess *peer = startPeer({"target", file});
-        activate(windowOf(peer, anySize));
-        return peer;
-    }
 
   private slots:
     // Ctrl+E and a search word typed at once over a text box: every letter

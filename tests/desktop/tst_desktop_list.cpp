@@ -15,22 +15,10 @@ const QString TwoRecords =
     "INSERT INTO VBcode VALUES (2, '工具', 'Sub', 'beta 标题', '第一行' || char(10) || '第二行 中文 beta', "
     "'20200101000002', '常用');";
 
-QString readFile(const QString &path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-}
-
 } // namespace
 
 class DesktopList : public DesktopTest {
     Q_OBJECT
-
-    // The helper's text field, in front; what arrives there goes to the file.
-    QProcess *startTarget(const QString &file) {
-        QProcess *peer = startPeer({"target", file});
-        activate(windowOf(peer, anySize));
-        return peer;
-    }
 
   private slots:
     // A press on the program's own icon while the list is open keeps the

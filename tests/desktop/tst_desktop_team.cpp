@@ -17,11 +17,6 @@ namespace {
 
 const QString TeamText = "团队回复\t😀 שלום עולם\n第二行 end";
 
-QString readFile(const QString &path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-}
-
 } // namespace
 
 class DesktopTeam : public DesktopTest {
@@ -49,8 +44,7 @@ class DesktopTeam : public DesktopTest {
     // record that came later is not found.
     bool pastesIntoTarget(const QString &search, const QString &file, const QString &shot,
                           const QString &keys = "Return") {
-        QProcess *peer = startPeer({"target", file});
-        activate(windowOf(peer, anySize));
+        startTarget(file);
         key("ctrl+e");
         const QString shown = list();
         if (shown.isEmpty())

@@ -7,15 +7,6 @@
 #include <QDate>
 #include <QtTest>
 
-namespace {
-
-QString readFile(const QString &path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-}
-
-} // namespace
-
 class DesktopTemplates : public DesktopTest {
     Q_OBJECT
 

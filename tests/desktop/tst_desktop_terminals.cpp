@@ -25,7 +25,7 @@ QString hex(const QString &text) {
     return QString::fromLatin1(text.toUtf8().toHex());
 }
 
-QByteArray readFile(const QString &path) {
+QByteArray readBytes(const QString &path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
@@ -93,8 +93,8 @@ class DesktopTerminals : public DesktopTest {
             type(search);
             QThread::msleep(300);
             click(row(shown, n - 1)); // the second time under the entry used last
-            QVERIFY2(waitUntil([&] { return readFile(file) == text.toUtf8(); }, 5000),
-                     qPrintable(program + " got " + QString::fromUtf8(readFile(file).toHex(' '))));
+            QVERIFY2(waitUntil([&] { return readBytes(file) == text.toUtf8(); }, 5000),
+                     qPrintable(program + " got " + QString::fromUtf8(readBytes(file).toHex(' '))));
             QCOMPARE(clipboard(), text); // the text stays on the clipboard
             terminal->kill();
             if (!windowClass.isEmpty()) {

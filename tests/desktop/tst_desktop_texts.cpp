@@ -112,7 +112,7 @@ class DesktopTexts : public DesktopTest {
 
     void holdingCtrlCInAnotherProgramProposesOnce() {
         setClipboard("按住复制的文本");
-        activate(windowOf(startPeer({"target", home() + "/peer.txt"}), anySize));
+        startTarget(home() + "/peer.txt");
         hold("key", "ctrl+c", 250); // under five ticks
         QVERIFY(editor(800).isEmpty());
         hold("key", "ctrl+shift+c", 1500);
