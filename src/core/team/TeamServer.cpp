@@ -4,6 +4,7 @@
 #include "TeamSchema.h"
 
 #include <QElapsedTimer>
+#include <QLibrary>
 #include <QRegularExpression>
 #include <libpq-fe.h>
 #include <sys/select.h>
@@ -13,6 +14,49 @@ namespace team {
 
 namespace {
 
+// libpq is loaded the first time the team library is used, not when the
+// program starts: a program that follows no team library never loads it and
+// the two dozen libraries it needs (at start, 6 MiB and 25 ms on a test
+// machine).
+#define VEMO_LIBPQ_FUNCTIONS(F) \
+    F(PQclear) F(PQcmdTuples) F(PQconnectPoll) F(PQconnectStartParams) F(PQconnectionNeedsPassword) \
+    F(PQconnectionUsedPassword) F(PQconninfoFree) F(PQconninfoParse) F(PQconsumeInput) F(PQerrorMessage) \
+    F(PQexec) F(PQexecParams) F(PQfinish) F(PQfreemem) F(PQgetisnull) F(PQgetlength) F(PQgetvalue) \
+    F(PQnotifies) F(PQntuples) F(PQresultErrorField) F(PQresultErrorMessage) F(PQresultStatus) \
+    F(PQsetNoticeProcessor) F(PQsocket) F(PQstatus) F(PQuser)
+
+struct Libpq {
+#define VEMO_LIBPQ_MEMBER(name) decltype(&::name) name = nullptr;
+    VEMO_LIBPQ_FUNCTIONS(VEMO_LIBPQ_MEMBER)
+#undef VEMO_LIBPQ_MEMBER
+};
+
+// libpq's functions; nullptr when libpq cannot be loaded.
+const Libpq *loadLibpq() {
+    static const Libpq *const loaded = []() -> const Libpq * {
+#ifdef Q_OS_WIN
+        static QLibrary library(QStringLiteral("libpq"));
+#else
+        static QLibrary library(QStringLiteral("pq"), 5);
+#endif
+        static Libpq functions;
+        if (!library.load())
+            return nullptr;
+#define VEMO_LIBPQ_RESOLVE(name)                                                                                \
+    if (!(functions.name = reinterpret_cast<decltype(functions.name)>(library.resolve(#name))))                 \
+        return nullptr;
+        VEMO_LIBPQ_FUNCTIONS(VEMO_LIBPQ_RESOLVE)
+#undef VEMO_LIBPQ_RESOLVE
+        return &functions;
+    }();
+    return loaded;
+}
+
+// The functions, once a connection string was checked (which loads them).
+const Libpq &pq() {
+    return *loadLibpq();
+}
+
 // More announcements than this at once are fetched as the whole library.
 constexpr int MostIdsFetched = 1000;
 // How long a connection may take to be made, all hosts together.
@@ -20,7 +64,7 @@ constexpr qint64 ConnectTimeoutMs = 10000;
 // Fresh keys drawn for a new record before giving up.
 constexpr int MaxKeyDraws = 100;
 
-using Result = std::unique_ptr<PGresult, decltype(&PQclear)>;
+using Result = std::unique_ptr<PGresult, decltype(pq().PQclear)>;
 
 // libpq's words without anything it quoted from the connection string.
 QString withoutQuotes(const char *message) {
@@ -37,16 +81,16 @@ bool holdsNul(const TeamRecord &r) {
 }
 
 QByteArray column(const PGresult *result, int row, int col) {
-    if (PQgetisnull(result, row, col))
+    if (pq().PQgetisnull(result, row, col))
         return QByteArray();
-    const char *value = PQgetvalue(result, row, col);
-    const int length = PQgetlength(result, row, col);
+    const char *value = pq().PQgetvalue(result, row, col);
+    const int length = pq().PQgetlength(result, row, col);
     return length == 0 ? QByteArray("") : QByteArray(value, length);
 }
 
 TeamRecord recordAt(const PGresult *result, int row) {
     TeamRecord r;
-    r.id = QByteArray(PQgetvalue(result, row, 0)).toLongLong();
+    r.id = QByteArray(pq().PQgetvalue(result, row, 0)).toLongLong();
     r.group = column(result, row, 1);
     r.category = column(result, row, 2);
     r.title = column(result, row, 3);
@@ -54,30 +98,32 @@ TeamRecord recordAt(const PGresult *result, int row) {
     r.changeTime = column(result, row, 5);
     r.commonFlag = column(result, row, 6);
     r.changedBy = QString::fromUtf8(column(result, row, 7));
-    r.version = QByteArray(PQgetvalue(result, row, 8)).toLongLong();
+    r.version = QByteArray(pq().PQgetvalue(result, row, 8)).toLongLong();
     return r;
 }
 
 } // namespace
 
 bool available() {
-    return true;
+    return loadLibpq() != nullptr;
 }
 
 TeamOutcome<QString> checkConnectionString(const QString &conninfo) {
     if (conninfo.trimmed().isEmpty())
         return TeamError::NotConfigured;
+    if (!loadLibpq())
+        return TeamError::NotBuilt;
     char *error = nullptr;
-    PQconninfoOption *options = PQconninfoParse(conninfo.toUtf8().constData(), &error);
+    PQconninfoOption *options = pq().PQconninfoParse(conninfo.toUtf8().constData(), &error);
     if (!options) {
         const QString detail = error ? withoutQuotes(error) : QString();
-        PQfreemem(error);
+        pq().PQfreemem(error);
         return {TeamError::BadConnectionString, detail};
     }
     bool password = false;
     for (PQconninfoOption *o = options; o->keyword; ++o)
         password = password || (QByteArrayView(o->keyword) == "password" && o->val && *o->val);
-    PQconninfoFree(options);
+    pq().PQconninfoFree(options);
     if (password)
         return TeamError::PasswordInString;
     return conninfo.trimmed();
@@ -95,10 +141,10 @@ struct Server::Private {
 
     // The failure of the last command, classified by its SQLSTATE.
     TeamOutcome<> failure(const PGresult *result) const {
-        const char *state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+        const char *state = result ? pq().PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
         const QString message =
-            QString::fromUtf8(result ? PQresultErrorMessage(result) : PQerrorMessage(conn)).trimmed();
-        if (PQstatus(conn) != CONNECTION_OK)
+            QString::fromUtf8(result ? pq().PQresultErrorMessage(result) : pq().PQerrorMessage(conn)).trimmed();
+        if (pq().PQstatus(conn) != CONNECTION_OK)
             return {TeamError::Lost, message};
         const QByteArrayView code(state ? state : "");
         if (code == "42P01" || code == "3F000")
@@ -117,12 +163,12 @@ struct Server::Private {
             lengths.push_back(int(p.size()));
         }
         return Result(
-            PQexecParams(conn, sql, int(params.size()), nullptr, values.data(), lengths.data(), nullptr, 0),
-            &PQclear);
+            pq().PQexecParams(conn, sql, int(params.size()), nullptr, values.data(), lengths.data(), nullptr, 0),
+            pq().PQclear);
     }
 
     static bool succeeded(const Result &r) {
-        const auto status = PQresultStatus(r.get());
+        const auto status = pq().PQresultStatus(r.get());
         return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
     }
 
@@ -130,7 +176,7 @@ struct Server::Private {
         if (!succeeded(result))
             return failure(result.get());
         TeamRecords out;
-        const int rows = PQntuples(result.get());
+        const int rows = pq().PQntuples(result.get());
         out.reserve(size_t(rows));
         for (int row = 0; row < rows; ++row)
             out.push_back(recordAt(result.get(), row));
@@ -158,20 +204,20 @@ Server::~Server() {
 
 void Server::close() {
     if (d->conn)
-        PQfinish(d->conn);
+        pq().PQfinish(d->conn);
     d->conn = nullptr;
 }
 
 bool Server::isOpen() const {
-    return d->conn && PQstatus(d->conn) == CONNECTION_OK;
+    return d->conn && pq().PQstatus(d->conn) == CONNECTION_OK;
 }
 
 int Server::socket() const {
-    return d->conn ? PQsocket(d->conn) : -1;
+    return d->conn ? pq().PQsocket(d->conn) : -1;
 }
 
 QString Server::user() const {
-    return d->conn ? QString::fromUtf8(PQuser(d->conn)) : QString();
+    return d->conn ? QString::fromUtf8(pq().PQuser(d->conn)) : QString();
 }
 
 TeamOutcome<> Server::open(const QString &conninfo, const std::atomic<bool> *stop) {
@@ -186,17 +232,17 @@ TeamOutcome<> Server::open(const QString &conninfo, const std::atomic<bool> *sto
         "connect_timeout",  "keepalives_idle", "keepalives_interval", "keepalives_count",
         "application_name", "dbname",          "client_encoding",     nullptr};
     const char *values[] = {"5", "20", "5", "3", "vemo", dbname.constData(), "UTF8", nullptr};
-    d->conn = PQconnectStartParams(keywords, values, 1);
+    d->conn = pq().PQconnectStartParams(keywords, values, 1);
     if (!d->conn)
         return {TeamError::Unreachable, QStringLiteral("out of memory")};
     // The server's notices (a shutdown's farewell among them) are not printed.
-    PQsetNoticeProcessor(
+    pq().PQsetNoticeProcessor(
         d->conn, [](void *, const char *) {}, nullptr);
     QElapsedTimer clock;
     clock.start();
     PostgresPollingStatusType poll = PGRES_POLLING_WRITING;
-    while (PQstatus(d->conn) != CONNECTION_BAD && poll != PGRES_POLLING_OK && poll != PGRES_POLLING_FAILED) {
-        const int fd = PQsocket(d->conn);
+    while (pq().PQstatus(d->conn) != CONNECTION_BAD && poll != PGRES_POLLING_OK && poll != PGRES_POLLING_FAILED) {
+        const int fd = pq().PQsocket(d->conn);
         if (fd < 0)
             break;
         // Waits in short steps so that a stop request is seen soon.
@@ -211,7 +257,7 @@ TeamOutcome<> Server::open(const QString &conninfo, const std::atomic<bool> *sto
             return {TeamError::Unreachable, QStringLiteral("cancelled")};
         }
         if (ready != 0)
-            poll = PQconnectPoll(d->conn);
+            poll = pq().PQconnectPoll(d->conn);
         // libpq enforces connect_timeout only in its own blocking connect:
         // a polled one keeps its own clock.
         if (poll != PGRES_POLLING_OK && clock.hasExpired(ConnectTimeoutMs)) {
@@ -219,14 +265,14 @@ TeamOutcome<> Server::open(const QString &conninfo, const std::atomic<bool> *sto
             return {TeamError::Unreachable, QStringLiteral("timeout expired")};
         }
     }
-    if (PQstatus(d->conn) == CONNECTION_OK)
+    if (pq().PQstatus(d->conn) == CONNECTION_OK)
         return {};
-    const QString message = QString::fromUtf8(PQerrorMessage(d->conn)).trimmed();
+    const QString message = QString::fromUtf8(pq().PQerrorMessage(d->conn)).trimmed();
     TeamError error = TeamError::Unreachable;
     // "Used" only says that the server asked for one.
-    if (PQconnectionNeedsPassword(d->conn))
+    if (pq().PQconnectionNeedsPassword(d->conn))
         error = TeamError::NoPassword;
-    else if (PQconnectionUsedPassword(d->conn))
+    else if (pq().PQconnectionUsedPassword(d->conn))
         error = TeamError::WrongPassword;
     else if (message.contains(QLatin1String("does not exist")) ||
              message.contains(QLatin1String("no pg_hba")) ||
@@ -241,9 +287,9 @@ TeamOutcome<bool> Server::initialize() {
     const Result complete = d->run(teamSchema::IsCompleteSql);
     if (!d->succeeded(complete))
         return d->failure(complete.get());
-    if (QByteArrayView(PQgetvalue(complete.get(), 0, 0)) == "t")
+    if (QByteArrayView(pq().PQgetvalue(complete.get(), 0, 0)) == "t")
         return false;
-    const Result made(PQexec(d->conn, teamSchema::InitializeSql), &PQclear);
+    const Result made(pq().PQexec(d->conn, teamSchema::InitializeSql), pq().PQclear);
     if (!d->succeeded(made)) {
         const TeamOutcome<> why = d->failure(made.get());
         d->run("ROLLBACK");
@@ -256,7 +302,7 @@ TeamOutcome<qint64> Server::count() {
     const Result r = d->run("SELECT count(*) FROM vemo.\"VBcode\"");
     if (!d->succeeded(r))
         return d->failure(r.get());
-    return QByteArray(PQgetvalue(r.get(), 0, 0)).toLongLong();
+    return QByteArray(pq().PQgetvalue(r.get(), 0, 0)).toLongLong();
 }
 
 TeamOutcome<TeamRecords> Server::fetchAll() {
@@ -281,16 +327,16 @@ TeamOutcome<> Server::listen() {
 }
 
 TeamOutcome<Changes> Server::takeChanges() {
-    if (!d->conn || !PQconsumeInput(d->conn) || PQstatus(d->conn) != CONNECTION_OK)
-        return {TeamError::Lost, d->conn ? QString::fromUtf8(PQerrorMessage(d->conn)).trimmed() : QString()};
+    if (!d->conn || !pq().PQconsumeInput(d->conn) || pq().PQstatus(d->conn) != CONNECTION_OK)
+        return {TeamError::Lost, d->conn ? QString::fromUtf8(pq().PQerrorMessage(d->conn)).trimmed() : QString()};
     Changes changes;
-    while (PGnotify *n = PQnotifies(d->conn)) {
+    while (PGnotify *n = pq().PQnotifies(d->conn)) {
         const QByteArrayView payload(n->extra);
         if (payload == "*")
             changes.everything = true;
         else
             changes.ids.insert(QByteArray(n->extra).toLongLong());
-        PQfreemem(n);
+        pq().PQfreemem(n);
     }
     if (changes.ids.size() > MostIdsFetched)
         changes.everything = true;
@@ -352,7 +398,7 @@ TeamOutcome<> Server::remove(qint64 id, qint64 version) {
         {QByteArray::number(id), QByteArray::number(version)});
     if (!d->succeeded(r))
         return d->failure(r.get());
-    if (QByteArrayView(PQcmdTuples(r.get())) == "0")
+    if (QByteArrayView(pq().PQcmdTuples(r.get())) == "0")
         return d->whyUnchanged(id);
     return {};
 }

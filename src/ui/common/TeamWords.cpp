@@ -24,7 +24,7 @@ QString describe(TeamError error, const QString &detail) {
     case TeamError::None:
         return {};
     case TeamError::NotBuilt:
-        return QStringLiteral("这个程序构建时没有带团队文本库（需要 PostgreSQL 的 libpq）。");
+        return QStringLiteral("团队文本库需要 PostgreSQL 的客户端库 libpq，这个程序没有找到它。");
     case TeamError::NotConfigured:
         return QStringLiteral("还没有设置团队文本库的连接字符串。");
     case TeamError::BadConnectionString:
