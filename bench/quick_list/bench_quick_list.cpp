@@ -11,7 +11,8 @@
 // idle and with the list open, and Return on an entry until the text arrived
 // in a target program (each includes starting one xdotool, about 2 ms).
 // With VEMO_BENCH_BEFORE naming an earlier build's program, that program runs
-// the same part in the same run, and its figures stand in the "before" column.
+// the same parts in the same run, in turns with this build's, and its figures
+// stand in the "before" column.
 #include "Desktop.h"
 #include "SampleLibrary.h"
 
@@ -554,24 +555,46 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "no private display (Xvfb and jwm are needed)\n");
         return 2;
     }
-    QMap<QString, double> s = runListPart(program.display(), small, runs);
-    QMap<QString, double> l = runListPart(program.display(), large, std::max(3, runs / 2));
     const QString built = QCoreApplication::applicationDirPath() + QStringLiteral("/vemo");
     const QString earlier = qEnvironmentVariable("VEMO_BENCH_BEFORE");
-    const QMap<QString, double> ps = program.run(built, small, runs),
-                                pl = program.run(built, large, std::max(3, runs / 2));
-    QMap<QString, double> bs, bl; // the earlier program's figures
-    QMap<QString, double> listBeforeSmall, listBeforeLarge;
-    if (!earlier.isEmpty()) {
-        // The earlier build's own benchmark, beside its program, runs its list part.
-        const QString earlierBench = QFileInfo(earlier).dir().filePath(QStringLiteral("vemo_bench_quick_list"));
-        if (QFileInfo(earlierBench).isExecutable()) {
-            listBeforeSmall = runListPart(program.display(), small, runs, earlierBench);
-            listBeforeLarge = runListPart(program.display(), large, std::max(3, runs / 2), earlierBench);
-        }
-        bs = program.run(earlier, small, runs);
-        bl = program.run(earlier, large, std::max(3, runs / 2));
+    // The earlier build's own benchmark, beside its program, runs its list part.
+    const QString earlierBench =
+        earlier.isEmpty() ? QString() : QFileInfo(earlier).dir().filePath(QStringLiteral("vemo_bench_quick_list"));
+    const bool earlierList = !earlierBench.isEmpty() && QFileInfo(earlierBench).isExecutable();
+    // With an earlier build, the two take turns, a third of the runs at a
+    // time, so that both meet the same moments of a shared machine; a figure
+    // is then the median of its turns' medians.
+    const int turns = earlier.isEmpty() ? 1 : 3;
+    const int largeRuns = std::max(3, runs / 2);
+    const auto share = [&](int all) { return std::max(1, (all + turns - 1) / turns); };
+    std::vector<QMap<QString, double>> sT, lT, psT, plT, lbsT, lblT, bsT, blT;
+    for (int turn = 0; turn < turns; ++turn) {
+        sT.push_back(runListPart(program.display(), small, share(runs)));
+        if (earlierList)
+            lbsT.push_back(runListPart(program.display(), small, share(runs), earlierBench));
+        lT.push_back(runListPart(program.display(), large, share(largeRuns)));
+        if (earlierList)
+            lblT.push_back(runListPart(program.display(), large, share(largeRuns), earlierBench));
+        psT.push_back(program.run(built, small, share(runs)));
+        if (!earlier.isEmpty())
+            bsT.push_back(program.run(earlier, small, share(runs)));
+        plT.push_back(program.run(built, large, share(largeRuns)));
+        if (!earlier.isEmpty())
+            blT.push_back(program.run(earlier, large, share(largeRuns)));
     }
+    const auto ofTurns = [](const std::vector<QMap<QString, double>> &all) {
+        QMap<QString, std::vector<double>> values;
+        for (const auto &turn : all)
+            for (auto it = turn.begin(); it != turn.end(); ++it)
+                values[it.key()].push_back(it.value());
+        QMap<QString, double> out;
+        for (auto it = values.begin(); it != values.end(); ++it)
+            out[it.key()] = median(it.value());
+        return out;
+    };
+    QMap<QString, double> s = ofTurns(sT), l = ofTurns(lT);
+    const QMap<QString, double> ps = ofTurns(psT), pl = ofTurns(plT), bs = ofTurns(bsT), bl = ofTurns(blT);
+    const QMap<QString, double> listBeforeSmall = ofTurns(lbsT), listBeforeLarge = ofTurns(lblT);
     // The program's paste and the filter's pasted search share a key in their parts.
     const auto merge = [](QMap<QString, double> &into, const QMap<QString, double> &from) {
         for (auto it = from.begin(); it != from.end(); ++it)
@@ -585,8 +608,9 @@ int main(int argc, char **argv) {
     merge(beforeLarge, bl);
     program.tearDown();
 
-    std::printf("quick list on Xvfb with jwm, X11 backend; medians of %d runs (100,000: %d)\n\n", runs,
-                std::max(3, runs / 2));
+    std::printf("quick list on Xvfb with jwm, X11 backend; medians of %d runs (100,000: %d)%s\n\n",
+                turns * share(runs), turns * share(largeRuns),
+                turns > 1 ? ", in three turns taken by each build in alternation (medians of the turns' medians)" : "");
     if (!earlier.isEmpty())
         std::printf("before: the program's own rows measured in this run with %s\n\n", qPrintable(earlier));
     std::printf("| figure | 10,000 | before | 100,000 | before | target |\n|---|---|---|---|---|---|\n");
